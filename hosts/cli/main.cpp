@@ -1,0 +1,40 @@
+// umbrawash: the command-line host of the Umbrawash plug-in.
+#include "CommandLine.h"
+#include "InfoCommand.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const kUsage =
+    "usage: umbrawash <command> [options]\n"
+    "\n"
+    "Umbrawash inverts the colours inside a rectangle of every video frame. This command\n"
+    "loads the Umbrawash plug-in bundle and drives it as a video editor would.\n"
+    "\n"
+    "commands:\n"
+    "  info      describe the plug-in as the editor sees it\n"
+    "\n"
+    "Run 'umbrawash <command> --help' for the options of a command.\n";
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) {
+        std::fputs(kUsage, stderr);
+        return cli::kExitUsage;
+    }
+    std::string command = args.front();
+    args.erase(args.begin());
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::fputs(kUsage, stdout);
+        return cli::kExitOK;
+    }
+    if (command == "info") return cli::RunInfo(args);
+    std::fprintf(stderr, "umbrawash: unknown command '%s'\n%s", command.c_str(), kUsage);
+    return cli::kExitUsage;
+}

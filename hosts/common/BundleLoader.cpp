@@ -1,0 +1,70 @@
+#include "common/BundleLoader.h"
+
+#include <dlfcn.h>
+
+#include <filesystem>
+#include <fstream>
+#include <utility>
+
+namespace fs = std::filesystem;
+
+namespace hosts {
+
+LoadedBundle LoadedBundle::Open(const std::string& bundleDir, std::string& error) {
+    LoadedBundle bundle;
+    fs::path contents = fs::path(bundleDir) / "Contents";
+    std::ifstream idFile(contents / "Identifier");
+    if (!idFile || !std::getline(idFile, bundle.identifier_) || bundle.identifier_.empty()) {
+        error = "not a plug-in bundle (no Contents/Identifier): " + bundleDir;
+        return {};
+    }
+    std::error_code ec;
+    fs::path libDir = contents / "Linux";
+    for (const auto& entry : fs::directory_iterator(libDir, ec)) {
+        if (entry.path().extension() == ".so") {
+            bundle.libraryPath_ = entry.path().string();
+            break;
+        }
+    }
+    if (bundle.libraryPath_.empty()) {
+        error = "the bundle has no plug-in library in " + libDir.string();
+        return {};
+    }
+    bundle.handle_ = dlopen(bundle.libraryPath_.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!bundle.handle_) {
+        const char* why = dlerror();
+        error = "cannot load " + bundle.libraryPath_ + ": " + (why ? why : "unknown error");
+        return {};
+    }
+    bundle.entry_ = reinterpret_cast<HYPluginMainProc>(dlsym(bundle.handle_, "main"));
+    if (!bundle.entry_) {
+        error = "the plug-in library exports no entry point 'main': " + bundle.libraryPath_;
+        return {};
+    }
+    return bundle;
+}
+
+LoadedBundle::LoadedBundle(LoadedBundle&& other) noexcept { *this = std::move(other); }
+
+LoadedBundle& LoadedBundle::operator=(LoadedBundle&& other) noexcept {
+    std::swap(handle_, other.handle_);
+    std::swap(entry_, other.entry_);
+    std::swap(identifier_, other.identifier_);
+    std::swap(libraryPath_, other.libraryPath_);
+    return *this;
+}
+
+LoadedBundle::~LoadedBundle() {
+    // The plug-in keeps process-wide state and may have registered handlers with the
+    // toolbox; like a host on the platform, keep the code loaded until the process ends.
+    handle_ = nullptr;
+}
+
+std::string DefaultBundlePath() {
+    std::error_code ec;
+    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    if (ec) return "Umbrawash.bundle";
+    return (exe.parent_path() / "Umbrawash.bundle").string();
+}
+
+} // namespace hosts

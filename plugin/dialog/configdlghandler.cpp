@@ -1,0 +1,4 @@
+#include "dialog/configdlghandler.h"
+
+PluginWorkSpace gConfigWorkSpace;
+PluginDataPtr gTheConfig;

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Builds Umbrawash twice, normally and with AddressSanitizer + UndefinedBehaviorSanitizer,
+# and runs the whole test suite in each build. Installs missing packages first.
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+jobs=$(nproc)
+
+echo "== normal build"
+"$root/scripts/setup.sh"
+ctest --test-dir "$root/build" --output-on-failure -j"$jobs"
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
+"$root/scripts/setup.sh" --asan
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+ctest --test-dir "$root/build-asan" --output-on-failure -j"$jobs"

@@ -1,0 +1,146 @@
+#include "dialog/configdlghandler.h"
+#include "model/DataHandling.h"
+
+#include "toolbox/MacMemory.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+CGImageRef MakeImage() {
+    std::vector<UInt8> pixels(16, 0x42);
+    CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
+    CGDataProviderRef provider = CGDataProviderCreateWithData(nullptr, pixels.data(), pixels.size(), nullptr);
+    CGImageRef image = CGImageCreate(2, 2, 8, 32, 8, space, kCGImageAlphaPremultipliedFirst, provider, nullptr,
+                                     false, kCGRenderingIntentDefault);
+    CGDataProviderRelease(provider);
+    CGColorSpaceRelease(space);
+    return image;
+}
+
+bool SameColor(const RGBColor& a, const RGBColor& b) {
+    return a.red == b.red && a.green == b.green && a.blue == b.blue;
+}
+
+void ExpectWholeFrame(const RelRect& r) {
+    EXPECT_EQ(r.left, 0.0);
+    EXPECT_EQ(r.right, 1.0);
+    EXPECT_EQ(r.top, 0.0);
+    EXPECT_EQ(r.bottom, 1.0);
+}
+
+struct Record {
+    PluginDataPtr p = nullptr;
+    Record() { pNewConfig(p); }
+    ~Record() { pDestroyConfig(p); }
+};
+
+} // namespace
+
+TEST(DataHandling, InitialisedRecordHoldsTheDefaults) {
+    Record rec;
+    InitPluginData(rec.p);
+    PluginDataRec& r = *rec.p;
+    ExpectWholeFrame(r.startRel);
+    ExpectWholeFrame(r.endRel);
+    const SInt16 sliders[] = {100, 100, 100, 0, 0, 0};
+    for (int i = 1; i <= kNumSliders; ++i) EXPECT_EQ(r.sliders[i], sliders[i - 1]) << i;
+    for (int i = 1; i <= kNumColors; ++i) {
+        RGBColor expected = i == 2 ? RGBColor{0xFFFF, 0xFFFF, 0xFFFF} : RGBColor{0, 0, 0};
+        EXPECT_TRUE(SameColor(r.colors[i], expected)) << i;
+    }
+    EXPECT_TRUE(SameColor(r.frameStartColor, {0xFFFF, 0, 0}));
+    EXPECT_TRUE(SameColor(r.frameEndColor, {0, 0, 0}));
+    EXPECT_EQ(r.mediaType, 1);
+    EXPECT_EQ(r.method, 1);
+    EXPECT_FALSE(r.keepProps);
+    EXPECT_EQ(r.theOriginalImage, nullptr);
+    EXPECT_EQ(r.theRendered, nullptr);
+}
+
+TEST(DataHandling, PartialResetKeepsImagesAndFrameEndColor) {
+    Record rec;
+    CGImageRef original = MakeImage(), rendered = MakeImage();
+    PluginDataRec& r = *rec.p;
+    r.theOriginalImage = original;
+    r.theRendered = rendered;
+    r.frameEndColor = {1, 2, 3};
+    r.startRel = {0.2, 0.4, 0.1, 0.3};
+    r.sliders[5] = 77;
+    r.keepProps = true;
+    r.mediaType = 3;
+    ResetConfig(rec.p, false);
+    EXPECT_EQ(r.theOriginalImage, original);
+    EXPECT_EQ(r.theRendered, rendered);
+    EXPECT_TRUE(SameColor(r.frameEndColor, {1, 2, 3}));
+    ExpectWholeFrame(r.startRel);
+    EXPECT_EQ(r.sliders[5], 0);
+    EXPECT_FALSE(r.keepProps);
+    EXPECT_EQ(r.mediaType, 1);
+    ResetConfig(rec.p, true);
+    EXPECT_EQ(r.theOriginalImage, nullptr);
+    EXPECT_EQ(r.theRendered, nullptr);
+    CGImageRelease(original);
+    CGImageRelease(rendered);
+}
+
+TEST(DataHandling, CopyOwnsItsRenderedImageAndNeverSharesTheOriginal) {
+    Record source, dest;
+    InitPluginData(source.p);
+    source.p->sliders[2] = 42;
+    source.p->theOriginalImage = MakeImage();
+    source.p->theRendered = MakeImage();
+    pCopyConfig(source.p, dest.p);
+    EXPECT_EQ(dest.p->sliders[2], 42);
+    EXPECT_EQ(dest.p->theOriginalImage, nullptr);
+    ASSERT_NE(dest.p->theRendered, nullptr);
+    EXPECT_NE(dest.p->theRendered, source.p->theRendered);
+    CGImageRelease(source.p->theRendered); // the copy must outlive the source's image
+    EXPECT_EQ(CGImageGetWidth(dest.p->theRendered), 2u);
+    pUncopyConfig(dest.p);
+    CGImageRelease(source.p->theOriginalImage);
+
+    source.p->theRendered = nullptr;
+    source.p->theOriginalImage = nullptr;
+    pCopyConfig(source.p, dest.p);
+    EXPECT_EQ(dest.p->theRendered, nullptr);
+}
+
+TEST(DataHandling, CopyWithANilSideDoesNothing) {
+    Record rec;
+    InitPluginData(rec.p);
+    pCopyConfig(nullptr, rec.p);
+    pCopyConfig(rec.p, nullptr);
+    EXPECT_EQ(rec.p->sliders[1], 100);
+}
+
+TEST(DataHandlingDeathTest, BlocksOfDifferentSizesEndTheProcess) {
+    Record rec;
+    Ptr bigger = NewPtrClear(sizeof(PluginDataRec) + 8);
+    EXPECT_EXIT(pCopyConfig(rec.p, reinterpret_cast<PluginDataPtr>(bigger)), testing::ExitedWithCode(70),
+                "Non-Matching Blocks\n  The Size of Source and Dest do not match\n");
+    DisposePtr(bigger);
+}
+
+TEST(DataHandlingDeathTest, NilRecordsEndInTheirAlerts) {
+    EXPECT_EXIT(InitPluginData(nullptr), testing::ExitedWithCode(70),
+                "Assertion failed in: Nil theConfig on InitPluginData");
+    EXPECT_EXIT(pUncopyConfig(nullptr), testing::ExitedWithCode(70),
+                "Assertion failed in: Nil data in pUncopyConfig");
+}
+
+TEST(DataHandling, CurrentRelIsAlwaysTheStartRectangle) {
+    Record rec;
+    InitPluginData(rec.p);
+    gConfigWorkSpace.theConfig = rec.p;
+    gConfigWorkSpace.activeRel = 2;
+    RelRect r = {0.1, 0.9, 0.2, 0.8};
+    PutCurrentRel(r);
+    EXPECT_EQ(rec.p->startRel.left, 0.1);
+    EXPECT_EQ(rec.p->startRel.bottom, 0.8);
+    ExpectWholeFrame(rec.p->endRel);
+    EXPECT_EQ(GetCurrentRel().right, 0.9);
+    gConfigWorkSpace.theConfig = nullptr;
+}

@@ -1,0 +1,45 @@
+/* Standard alerts and the end of the process.
+ *
+ * Without a window system the alert is shown on standard error: its kind, its message and
+ * informative texts and its buttons, and the default button is taken. */
+#pragma once
+
+#include "toolbox/CoreFoundation.h"
+#include "toolbox/MacTypes.h"
+
+typedef SInt16 AlertType;
+enum { kAlertStopAlert = 0, kAlertNoteAlert = 1, kAlertCautionAlert = 2, kAlertPlainAlert = 3 };
+
+typedef SInt16 DialogItemIndex;
+enum { kAlertStdAlertOKButton = 1, kAlertStdAlertCancelButton = 2, kAlertStdAlertOtherButton = 3 };
+enum { kStdCFStringAlertVersionOne = 1 };
+enum { kWindowDefaultPosition = 0 };
+
+typedef struct OpaqueDialogPtr* DialogRef;
+typedef void* ModalFilterUPP;
+
+typedef struct AlertStdCFStringAlertParamRec {
+    UInt32 version;
+    Boolean movable;
+    Boolean helpButton;
+    CFStringRef defaultText;
+    CFStringRef cancelText;
+    CFStringRef otherText;
+    SInt16 defaultButton;
+    SInt16 cancelButton;
+    UInt16 position;
+    UInt32 flags;
+} AlertStdCFStringAlertParamRec;
+
+TB_EXTERN_C_BEGIN
+
+/* Without a parameter record the alert has one OK button. */
+OSStatus CreateStandardAlert(AlertType alertType, CFStringRef error, CFStringRef explanation,
+                             const AlertStdCFStringAlertParamRec* param, DialogRef* outAlert);
+/* Runs the alert until a button is chosen, then disposes of it. */
+OSStatus RunStandardAlert(DialogRef inAlert, ModalFilterUPP filterProc, DialogItemIndex* outItemHit);
+
+/* Ends the process. The exit status is 0, or 70 when a stop alert was shown before. */
+void ExitToShell(void) __attribute__((noreturn));
+
+TB_EXTERN_C_END

@@ -1,0 +1,32 @@
+/* Short strings and numbers as text. The C++ helpers at the end convert between short
+ * strings (Mac Roman) and UTF-8 text for code that talks to the rest of Linux. */
+#pragma once
+
+#include "toolbox/MacTypes.h"
+
+TB_EXTERN_C_BEGIN
+
+void NumToString(long theNum, Str255 theString);
+void StringToNum(ConstStr255Param theString, long* theNum);
+void CopyPascalStringToC(ConstStr255Param src, char* dst);
+void CopyCStringToPascal(const char* src, Str255 dst);
+
+TB_EXTERN_C_END
+
+#ifdef __cplusplus
+#include <string>
+#include <string_view>
+
+namespace toolbox {
+
+/* Mac Roman bytes to UTF-8 and back; characters Mac Roman cannot hold become '?'. */
+std::string MacRomanToUtf8(std::string_view macRoman);
+std::string Utf8ToMacRoman(std::string_view utf8);
+
+/* The characters of a short string, as they are (Mac Roman). */
+std::string_view PascalView(ConstStr255Param s);
+/* A short string from bytes, cut to 255 characters. */
+void SetPascal(Str255 dst, std::string_view bytes);
+
+} // namespace toolbox
+#endif

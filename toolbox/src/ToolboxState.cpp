@@ -1,0 +1,8 @@
+#include "ToolboxState.h"
+
+namespace toolbox {
+
+ToolboxState gToolbox;
+thread_local OSErr gMemError = noErr;
+
+} // namespace toolbox

@@ -1,0 +1,37 @@
+// The toolbox's process-wide state, all in one place.
+//
+// The platform keeps a handful of globals that every program in a process shares: the
+// result of the last memory call, the current port, the open resource files, the event
+// queue. Here they live in one record, gToolbox, which exists once per process because
+// the toolbox is one shared library that the hosts and the plug-in both load.
+//
+// Each area owns its fields and touches no other area's; nothing outside the toolbox
+// reads this record.
+#pragma once
+
+#include "toolbox/MacTypes.h"
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace toolbox {
+
+struct CFObject;
+
+struct ToolboxState {
+    // Alerts: set once a stop alert has been shown; ExitToShell then ends with status 70.
+    bool stopAlertShown = false;
+
+    // Core Foundation: the strings made by CFSTR, one per text, alive until the process ends.
+    std::mutex constantStringsLock;
+    std::map<std::string, CFObject*> constantStrings;
+};
+
+extern ToolboxState gToolbox;
+
+// Memory: result of the last memory call, per thread as on the platform.
+extern thread_local OSErr gMemError;
+
+} // namespace toolbox
