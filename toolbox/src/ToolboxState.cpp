@@ -1,5 +1,7 @@
 #include "ToolboxState.h"
 
+#include "corefoundation/CFObject.h"
+
 namespace toolbox {
 
 ToolboxState gToolbox;

@@ -26,7 +26,7 @@ struct ToolboxState {
 
     // Core Foundation: the strings made by CFSTR, one per text, alive until the process ends.
     std::mutex constantStringsLock;
-    std::map<std::string, CFObject*> constantStrings;
+    std::map<std::string, std::unique_ptr<CFObject>> constantStrings;
 };
 
 extern ToolboxState gToolbox;

@@ -102,14 +102,14 @@ Boolean CFStringGetCString(CFStringRef theString, char* buffer, CFIndex bufferSi
 
 CFStringRef __CFStringMakeConstantString(const char* cStr) {
     std::lock_guard lock(gToolbox.constantStringsLock);
-    CFObject*& slot = gToolbox.constantStrings[cStr];
+    std::unique_ptr<CFObject>& slot = gToolbox.constantStrings[cStr];
     if (!slot) {
-        auto* s = new CFStringObject;
+        auto s = std::make_unique<CFStringObject>();
         s->utf8 = cStr;
         s->immortal = true;
-        slot = s;
+        slot = std::move(s);
     }
-    return ToRef<CFStringRef>(slot);
+    return ToRef<CFStringRef>(slot.get());
 }
 
 } // extern "C"
