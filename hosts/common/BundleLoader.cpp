@@ -44,7 +44,9 @@ LoadedBundle LoadedBundle::Open(const std::string& bundleDir, std::string& error
     return bundle;
 }
 
-LoadedBundle::LoadedBundle(LoadedBundle&& other) noexcept { *this = std::move(other); }
+LoadedBundle::LoadedBundle(LoadedBundle&& other) noexcept {
+    *this = std::move(other);
+}
 
 LoadedBundle& LoadedBundle::operator=(LoadedBundle&& other) noexcept {
     std::swap(handle_, other.handle_);

@@ -6,9 +6,15 @@
 
 namespace {
 
-Ptr HostNewPtr(SInt32 byteCount) { return NewPtr(byteCount); }
-Ptr HostNewPtrClear(SInt32 byteCount) { return NewPtrClear(byteCount); }
-void HostDisposePtr(Ptr block) { DisposePtr(block); }
+Ptr HostNewPtr(SInt32 byteCount) {
+    return NewPtr(byteCount);
+}
+Ptr HostNewPtrClear(SInt32 byteCount) {
+    return NewPtrClear(byteCount);
+}
+void HostDisposePtr(Ptr block) {
+    DisposePtr(block);
+}
 
 char* HostPtoCstr(unsigned char* s) {
     unsigned n = s[0];
@@ -25,28 +31,64 @@ unsigned char* HostCtoPstr(char* s) {
     return reinterpret_cast<unsigned char*>(s);
 }
 
-void HostPstrcpy(unsigned char* dst, const unsigned char* src) { std::memmove(dst, src, size_t(src[0]) + 1); }
-char* HostStrcpy(char* dst, const char* src) { return std::strcpy(dst, src); }
-SInt32 HostStrlen(const char* s) { return SInt32(std::strlen(s)); }
+void HostPstrcpy(unsigned char* dst, const unsigned char* src) {
+    std::memmove(dst, src, size_t(src[0]) + 1);
+}
+char* HostStrcpy(char* dst, const char* src) {
+    return std::strcpy(dst, src);
+}
+SInt32 HostStrlen(const char* s) {
+    return SInt32(std::strlen(s));
+}
 
-HYPluginResult NoLocalizedString(void*, SInt16, char*, SInt32) { return kPluginUnimplemented; }
+HYPluginResult NoLocalizedString(void*, SInt16, char*, SInt32) {
+    return kPluginUnimplemented;
+}
 HYPluginResult NoFrame(void*, SInt32, GWorldPtr*, SInt16, SInt16, HYRefDVQuality, SInt16*, void**) {
     return kPluginUnimplemented;
 }
-HYPluginResult NoRelease(void*, void*) { return kPluginUnimplemented; }
-HYPluginResult NoAudioFrame(void*, SInt32, void**, SInt32*, void**) { return kPluginUnimplemented; }
-HYPluginResult NoInfoRecord(void*, void*) { return kPluginUnimplemented; }
-HYPluginResult NoBlit(PixMapHandle, PixMapHandle, const Rect*, const Rect*, SInt16) { return kPluginUnimplemented; }
-HYPluginResult NoFillRect(PixMapHandle, const Rect*, const RGBColor*) { return kPluginUnimplemented; }
-HYPluginResult NoTextBounds(void*, const char*, Rect*) { return kPluginUnimplemented; }
-HYPluginResult NoDrawText(void*, PixMapHandle, const char*, const Rect*) { return kPluginUnimplemented; }
-HYPluginResult NoRecord(void*, void**) { return kPluginUnimplemented; }
-HYPluginResult NoMixAudio(void*, void*, SInt32) { return kPluginUnimplemented; }
-HYPluginResult NoFilterInfo(void*, HYPluginFilterInfo**) { return kPluginUnimplemented; }
-HYPluginResult NoReleaseFilterInfo(void*, HYPluginFilterInfo*) { return kPluginUnimplemented; }
-SInt32 NoStringWidth(void*, const char*) { return 0; }
-HYPluginResult NoCGDrawText(void*, void*, const char*, Float32, Float32) { return kPluginUnimplemented; }
-Float32 NoCGStringWidth(void*, void*, const char*) { return 0.0f; }
+HYPluginResult NoRelease(void*, void*) {
+    return kPluginUnimplemented;
+}
+HYPluginResult NoAudioFrame(void*, SInt32, void**, SInt32*, void**) {
+    return kPluginUnimplemented;
+}
+HYPluginResult NoInfoRecord(void*, void*) {
+    return kPluginUnimplemented;
+}
+HYPluginResult NoBlit(PixMapHandle, PixMapHandle, const Rect*, const Rect*, SInt16) {
+    return kPluginUnimplemented;
+}
+HYPluginResult NoFillRect(PixMapHandle, const Rect*, const RGBColor*) {
+    return kPluginUnimplemented;
+}
+HYPluginResult NoTextBounds(void*, const char*, Rect*) {
+    return kPluginUnimplemented;
+}
+HYPluginResult NoDrawText(void*, PixMapHandle, const char*, const Rect*) {
+    return kPluginUnimplemented;
+}
+HYPluginResult NoRecord(void*, void**) {
+    return kPluginUnimplemented;
+}
+HYPluginResult NoMixAudio(void*, void*, SInt32) {
+    return kPluginUnimplemented;
+}
+HYPluginResult NoFilterInfo(void*, HYPluginFilterInfo**) {
+    return kPluginUnimplemented;
+}
+HYPluginResult NoReleaseFilterInfo(void*, HYPluginFilterInfo*) {
+    return kPluginUnimplemented;
+}
+SInt32 NoStringWidth(void*, const char*) {
+    return 0;
+}
+HYPluginResult NoCGDrawText(void*, void*, const char*, Float32, Float32) {
+    return kPluginUnimplemented;
+}
+Float32 NoCGStringWidth(void*, void*, const char*) {
+    return 0.0f;
+}
 
 } // namespace
 

@@ -37,13 +37,26 @@ int PluginMain(short which, HYPluginParams* params) {
 
     HYPluginResult result = kPluginOK;
     switch (params->selector) {
-        case kPlugGetInfo: result = EffectGetInfo(which, params); break;
-        case kPlugInitialize: result = EffectBegin(which, params); break;
-        case kPlugFilePlaceHolder: result = MakeEffectPlaceHolder(which, params); break;
-        case kPlugDoFrame: result = EffectDrive(which, params); break;
-        case kPlugTerminate: result = EffectEnd(which, params); break;
-        case kPlugCustomButtonClick: result = CustomButton(which, params); break;
-        default: break; // kPlugDrawIcon, kPlugDrawThumbNail, kPlugCallOnceWithInitAndTerminate and unknown
+        case kPlugGetInfo:
+            result = EffectGetInfo(which, params);
+            break;
+        case kPlugInitialize:
+            result = EffectBegin(which, params);
+            break;
+        case kPlugFilePlaceHolder:
+            result = MakeEffectPlaceHolder(which, params);
+            break;
+        case kPlugDoFrame:
+            result = EffectDrive(which, params);
+            break;
+        case kPlugTerminate:
+            result = EffectEnd(which, params);
+            break;
+        case kPlugCustomButtonClick:
+            result = CustomButton(which, params);
+            break;
+        default:
+            break; // kPlugDrawIcon, kPlugDrawThumbNail, kPlugCallOnceWithInitAndTerminate and unknown
     }
     return int(result);
 }

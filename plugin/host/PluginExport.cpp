@@ -3,7 +3,9 @@
 // ordinary name of its own.
 #include "host/EffectLayer.h"
 
-extern "C" __attribute__((visibility("default"))) int UmbrawashBundleMain(short which, HYPluginParams* params) __asm__(
-    "main");
+extern "C" __attribute__((visibility("default"))) int
+UmbrawashBundleMain(short which, HYPluginParams* params) __asm__("main");
 
-extern "C" int UmbrawashBundleMain(short which, HYPluginParams* params) { return PluginMain(which, params); }
+extern "C" int UmbrawashBundleMain(short which, HYPluginParams* params) {
+    return PluginMain(which, params);
+}

@@ -17,7 +17,9 @@ constexpr RGBColor kRed = {0xFFFF, 0, 0};
 
 } // namespace
 
-void pGetConfigSize(UInt32& theSize) { theSize = sizeof(PluginDataRec); }
+void pGetConfigSize(UInt32& theSize) {
+    theSize = sizeof(PluginDataRec);
+}
 
 void InitPluginData(PluginDataPtr theConfig) {
     Assert(theConfig, "Nil theConfig on InitPluginData");
@@ -31,9 +33,12 @@ void ResetConfig(PluginDataPtr theConfig, Boolean fullInit) {
     InitRelRect(theConfig->endRel);
     theConfig->colors[1] = kBlack;
     theConfig->colors[2] = kWhite;
-    for (int i = 3; i <= kNumColors; ++i) theConfig->colors[i] = kBlack;
-    for (int i = 1; i <= 3; ++i) theConfig->sliders[i] = 100;
-    for (int i = 4; i <= kNumSliders; ++i) theConfig->sliders[i] = 0;
+    for (int i = 3; i <= kNumColors; ++i)
+        theConfig->colors[i] = kBlack;
+    for (int i = 1; i <= 3; ++i)
+        theConfig->sliders[i] = 100;
+    for (int i = 4; i <= kNumSliders; ++i)
+        theConfig->sliders[i] = 0;
     theConfig->frameStartColor = kRed;
     theConfig->mediaType = kMediaNTSC;
     theConfig->keepProps = false;
@@ -69,6 +74,10 @@ void pDestroyConfig(PluginDataPtr aConfig) {
     if (aConfig) DisposePtr(reinterpret_cast<Ptr>(aConfig));
 }
 
-RelRect GetCurrentRel() { return gConfigWorkSpace.theConfig->startRel; }
+RelRect GetCurrentRel() {
+    return gConfigWorkSpace.theConfig->startRel;
+}
 
-void PutCurrentRel(const RelRect& theRel) { gConfigWorkSpace.theConfig->startRel = theRel; }
+void PutCurrentRel(const RelRect& theRel) {
+    gConfigWorkSpace.theConfig->startRel = theRel;
+}

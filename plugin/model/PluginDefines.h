@@ -38,9 +38,9 @@ enum : SInt16 { kMediaNTSC = 1, kMediaPAL = 2, kMediaHD = 3 };
 struct PluginDataRec {
     RelRect startRel; // the effect rectangle: the one rendering uses and the dialog edits
     RelRect endRel;   // kept, copied and stored; nothing draws with it
-    OneBasedArray<SInt16, kNumSliders> sliders;  // 1..3: red, green, blue amounts in percent
-    OneBasedArray<RGBColor, kNumColors> colors;  // the dialog's colour boxes
-    RGBColor frameStartColor;                    // outline of the rectangle in the dialog
+    OneBasedArray<SInt16, kNumSliders> sliders; // 1..3: red, green, blue amounts in percent
+    OneBasedArray<RGBColor, kNumColors> colors; // the dialog's colour boxes
+    RGBColor frameStartColor;                   // outline of the rectangle in the dialog
     RGBColor frameEndColor;
     SInt16 mediaType; // kMediaNTSC, kMediaPAL or kMediaHD
     SInt16 method;

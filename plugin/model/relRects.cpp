@@ -5,8 +5,12 @@
 
 namespace {
 
-SInt16 FrameWidth(const Rect& f) { return SInt16(f.right - f.left); }
-SInt16 FrameHeight(const Rect& f) { return SInt16(f.bottom - f.top); }
+SInt16 FrameWidth(const Rect& f) {
+    return SInt16(f.right - f.left);
+}
+SInt16 FrameHeight(const Rect& f) {
+    return SInt16(f.bottom - f.top);
+}
 
 // trunc(size × rel) + edge, kept to 16 bits as a pixel coordinate.
 SInt16 ToPixel(SInt16 size, double rel, SInt16 edge) {
@@ -17,11 +21,15 @@ SInt16 ToPixel(SInt16 size, double rel, SInt16 edge) {
     return SInt16(SInt32(scaled) + edge);
 }
 
-double ToRel(SInt16 offset, SInt16 size) { return size == 0 ? 0.0 : double(offset) / double(size); }
+double ToRel(SInt16 offset, SInt16 size) {
+    return size == 0 ? 0.0 : double(offset) / double(size);
+}
 
 } // namespace
 
-void InitRelRect(RelRect& theRel) { theRel = RelRect{0.0, 1.0, 0.0, 1.0}; }
+void InitRelRect(RelRect& theRel) {
+    theRel = RelRect{0.0, 1.0, 0.0, 1.0};
+}
 
 RelRect SetRelRect(double left, double top, double right, double bottom) {
     return RelRect{left, right, top, bottom};

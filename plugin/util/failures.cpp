@@ -74,10 +74,14 @@ void Notify(ConstStr255Param theMessage) {
     StandardWarning(PStr("Internal Notification:").s, theMessage, PStr("ok").s, PStr("").s);
 }
 
-void Terminate(const char* headline, const char* description) { Terminate(PStr(headline).s, PStr(description).s); }
+void Terminate(const char* headline, const char* description) {
+    Terminate(PStr(headline).s, PStr(description).s);
+}
 
 void Assert(const void* thePtr, const char* failLocation) {
     if (!thePtr) Assert(thePtr, PStr(failLocation).s);
 }
 
-void Notify(const char* theMessage) { Notify(PStr(theMessage).s); }
+void Notify(const char* theMessage) {
+    Notify(PStr(theMessage).s);
+}

@@ -21,12 +21,12 @@ extern "C" {
 
 typedef UInt8 HYPluginSelector;
 enum {
-    kPlugGetInfo = 1,                      /* describe the plug-in: fill getInfo, getInfo2, getInfo3 */
-    kPlugInitialize = 2,                   /* open a render pass */
-    kPlugDrawIcon = 3,                     /* not handled */
-    kPlugDrawThumbNail = 4,                /* not handled */
-    kPlugFilePlaceHolder = 5,              /* render frame getInfo.bestThumbOffset into frame, a pass of its own */
-    kPlugDoFrame = 6,                      /* render frame renderFrame of the clip into frame at frameRect */
+    kPlugGetInfo = 1,         /* describe the plug-in: fill getInfo, getInfo2, getInfo3 */
+    kPlugInitialize = 2,      /* open a render pass */
+    kPlugDrawIcon = 3,        /* not handled */
+    kPlugDrawThumbNail = 4,   /* not handled */
+    kPlugFilePlaceHolder = 5, /* render frame getInfo.bestThumbOffset into frame, a pass of its own */
+    kPlugDoFrame = 6,         /* render frame renderFrame of the clip into frame at frameRect */
     kPlugCallOnceWithInitAndTerminate = 7, /* not handled */
     kPlugTerminate = 8,                    /* close the render pass */
     kPlugCustomButtonClick = 9             /* the user pressed the plug-in's button */
@@ -142,7 +142,8 @@ typedef unsigned char* (*HYCtoPstrProc)(char* cString);
 typedef void (*HYPstrcpyProc)(unsigned char* dst, const unsigned char* src);
 typedef char* (*HYStrcpyProc)(char* dst, const char* src);
 typedef SInt32 (*HYStrlenProc)(const char* s);
-typedef HYPluginResult (*HYGetLocalizedStringProc)(void* instance, SInt16 index, char* outText, SInt32 capacity);
+typedef HYPluginResult (*HYGetLocalizedStringProc)(void* instance, SInt16 index, char* outText,
+                                                   SInt32 capacity);
 typedef HYPluginResult (*HYGetFrameProc)(void* instance, SInt32 frameIndex, GWorldPtr* outFrame, SInt16 width,
                                          SInt16 height, HYRefDVQuality quality, SInt16* outVolume,
                                          void** outCookie);
@@ -151,8 +152,8 @@ typedef HYPluginResult (*HYGetAudioFrameProc)(void* instance, SInt32 frameIndex,
                                               SInt32* outSampleCount, void** outCookie);
 typedef HYPluginResult (*HYReleaseAudioFrameProc)(void* instance, void* cookie);
 typedef HYPluginResult (*HYGetInfoRecordProc)(void* instance, void* outInfo);
-typedef HYPluginResult (*HYBlitProc)(PixMapHandle src, PixMapHandle dst, const Rect* srcRect, const Rect* dstRect,
-                                     SInt16 opacity);
+typedef HYPluginResult (*HYBlitProc)(PixMapHandle src, PixMapHandle dst, const Rect* srcRect,
+                                     const Rect* dstRect, SInt16 opacity);
 typedef HYPluginResult (*HYFillRectProc)(PixMapHandle dst, const Rect* r, const RGBColor* color);
 typedef HYPluginResult (*HYTextBoundsProc)(void* instance, const char* text, Rect* outBounds);
 typedef HYPluginResult (*HYDrawTextProc)(void* instance, PixMapHandle dst, const char* text, const Rect* box);
@@ -162,63 +163,64 @@ typedef HYPluginResult (*HYMixAudioProc)(void* instance, void* cookie, SInt32 le
 typedef HYPluginResult (*HYGetFilterInfoProc)(void* instance, HYPluginFilterInfo** outInfo);
 typedef HYPluginResult (*HYReleaseFilterInfoProc)(void* instance, HYPluginFilterInfo* info);
 typedef SInt32 (*HYStringWidthProc)(void* instance, const char* text);
-typedef HYPluginResult (*HYCGDrawTextProc)(void* instance, void* context, const char* text, Float32 x, Float32 y);
+typedef HYPluginResult (*HYCGDrawTextProc)(void* instance, void* context, const char* text, Float32 x,
+                                           Float32 y);
 typedef Float32 (*HYCGStringWidthProc)(void* instance, void* context, const char* text);
 
 /* The host's callback table: 30 entries in this order. The plug-in calls only those marked
  * "used"; the others are part of the interface for other kinds of plug-in. */
 typedef struct HYProcs {
-    HYNewPtrProc NewPtr;                        /* a block, or NULL when out of memory */
-    HYNewPtrProc NewPtrClear;                   /* used: a zero-filled block, or NULL when out of memory */
-    HYDisposePtrProc DisposePtr;                /* used: frees a block from NewPtr or NewPtrClear */
-    HYPtoCstrProc ptocstr;                      /* short string to C string, in place */
-    HYCtoPstrProc ctopstr;                      /* C string to short string, in place */
-    HYPstrcpyProc pstrcpy;                      /* copies a short string */
-    HYStrcpyProc strcpy;                        /* copies a C string */
-    HYStrlenProc strlen;                        /* length of a C string */
+    HYNewPtrProc NewPtr;                         /* a block, or NULL when out of memory */
+    HYNewPtrProc NewPtrClear;                    /* used: a zero-filled block, or NULL when out of memory */
+    HYDisposePtrProc DisposePtr;                 /* used: frees a block from NewPtr or NewPtrClear */
+    HYPtoCstrProc ptocstr;                       /* short string to C string, in place */
+    HYCtoPstrProc ctopstr;                       /* C string to short string, in place */
+    HYPstrcpyProc pstrcpy;                       /* copies a short string */
+    HYStrcpyProc strcpy;                         /* copies a C string */
+    HYStrlenProc strlen;                         /* length of a C string */
     HYGetLocalizedStringProc GetLocalizedString; /* a text of the host's own, by index */
     /* used: the movie frame at an absolute index as a 32-bit buffer of the requested size, and
      * a cookie to give back to ReleaseFrame. The buffer belongs to the host. */
     HYGetFrameProc GetFrame;
-    HYReleaseFrameProc ReleaseFrame;            /* used: ends the use of a frame; may get a NULL cookie */
-    HYGetAudioFrameProc GetAudioFrame;          /* the audio samples of a frame */
-    HYReleaseAudioFrameProc ReleaseAudioFrame;  /* ends the use of them */
-    HYGetInfoRecordProc GetMovieInfo;           /* the movie's size and rate (host-defined record) */
-    HYGetInfoRecordProc GetClipInfo;            /* the clip's settings (host-defined record) */
-    HYGetInfoRecordProc SetClipInfo;            /* changes them */
+    HYReleaseFrameProc ReleaseFrame;           /* used: ends the use of a frame; may get a NULL cookie */
+    HYGetAudioFrameProc GetAudioFrame;         /* the audio samples of a frame */
+    HYReleaseAudioFrameProc ReleaseAudioFrame; /* ends the use of them */
+    HYGetInfoRecordProc GetMovieInfo;          /* the movie's size and rate (host-defined record) */
+    HYGetInfoRecordProc GetClipInfo;           /* the clip's settings (host-defined record) */
+    HYGetInfoRecordProc SetClipInfo;           /* changes them */
     /* used: draws srcRect of src over dstRect of dst with an opacity of 0..255: 255 covers the
      * destination fully, 0 leaves it unchanged. Both pixel maps are locked by the caller. */
     HYBlitProc Blit;
-    HYFillRectProc FillRect;                    /* fills a rectangle with a colour */
-    HYTextBoundsProc TextBounds;                /* bounds of a title text */
-    HYDrawTextProc DrawText;                    /* draws a title text */
-    HYGetRecordProc GetTitleInfo;               /* the title settings of a title plug-in */
+    HYFillRectProc FillRect;      /* fills a rectangle with a colour */
+    HYTextBoundsProc TextBounds;  /* bounds of a title text */
+    HYDrawTextProc DrawText;      /* draws a title text */
+    HYGetRecordProc GetTitleInfo; /* the title settings of a title plug-in */
     HYReleaseRecordProc ReleaseTitleInfo;
-    HYGetRecordProc GetTransitionInfo;          /* the settings of a transition plug-in */
+    HYGetRecordProc GetTransitionInfo; /* the settings of a transition plug-in */
     HYReleaseRecordProc ReleaseTransitionInfo;
-    HYMixAudioProc MixAudio;                    /* used: mixes the audio of the fetched frame (cookie) at level 256 */
-    HYGetFilterInfoProc GetFilterInfo;          /* used: the clip's slider values and fade lengths */
-    HYReleaseFilterInfoProc ReleaseFilterInfo;  /* used: ends the use of them */
-    HYStringWidthProc StringWidth;              /* width of a text in the title font */
-    HYCGDrawTextProc CGDrawText;                /* draws a text into a Quartz context */
-    HYCGStringWidthProc CGStringWidth;          /* its width there */
+    HYMixAudioProc MixAudio;           /* used: mixes the audio of the fetched frame (cookie) at level 256 */
+    HYGetFilterInfoProc GetFilterInfo; /* used: the clip's slider values and fade lengths */
+    HYReleaseFilterInfoProc ReleaseFilterInfo; /* used: ends the use of them */
+    HYStringWidthProc StringWidth;             /* width of a text in the title font */
+    HYCGDrawTextProc CGDrawText;               /* draws a text into a Quartz context */
+    HYCGStringWidthProc CGStringWidth;         /* its width there */
 } HYProcs;
 
 /* ---- The parameter block: one per render pass or request ---- */
 
 typedef struct HYPluginParams {
-    SInt16 interfaceVersion;    /* the plug-in accepts 4 and above */
-    void* instance;             /* handed back unchanged to GetFrame, ReleaseFrame, MixAudio, Get/ReleaseFilterInfo */
+    SInt16 interfaceVersion; /* the plug-in accepts 4 and above */
+    void* instance; /* handed back unchanged to GetFrame, ReleaseFrame, MixAudio, Get/ReleaseFilterInfo */
     HYPluginSelector selector;
     HYProcs* procs;
     HYPluginGetInfo getInfo;
-    SInt32 startFrame;          /* absolute index of the clip's first frame in the movie */
-    SInt32 renderFrame;         /* index within the clip of the frame to render (0 = first) */
-    SInt32 frameCount;          /* frames in the clip */
-    Boolean proxyOnly;          /* proxy render: small frames at low quality, no audio */
-    Rect frameRect;             /* area of frame that receives the picture */
-    GWorldPtr frame;            /* the host's output buffer */
-    void* clientData;           /* the plug-in's own: its render pass record */
+    SInt32 startFrame;  /* absolute index of the clip's first frame in the movie */
+    SInt32 renderFrame; /* index within the clip of the frame to render (0 = first) */
+    SInt32 frameCount;  /* frames in the clip */
+    Boolean proxyOnly;  /* proxy render: small frames at low quality, no audio */
+    Rect frameRect;     /* area of frame that receives the picture */
+    GWorldPtr frame;    /* the host's output buffer */
+    void* clientData;   /* the plug-in's own: its render pass record */
     HY2PluginGetInfo getInfo2;
     HY3PluginGetInfo getInfo3;
     HY4PluginGetInfo getInfo4;

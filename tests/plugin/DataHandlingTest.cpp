@@ -1,5 +1,5 @@
-#include "dialog/configdlghandler.h"
 #include "model/DataHandling.h"
+#include "dialog/configdlghandler.h"
 
 #include "toolbox/MacMemory.h"
 
@@ -13,8 +13,8 @@ CGImageRef MakeImage() {
     std::vector<UInt8> pixels(16, 0x42);
     CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
     CGDataProviderRef provider = CGDataProviderCreateWithData(nullptr, pixels.data(), pixels.size(), nullptr);
-    CGImageRef image = CGImageCreate(2, 2, 8, 32, 8, space, kCGImageAlphaPremultipliedFirst, provider, nullptr,
-                                     false, kCGRenderingIntentDefault);
+    CGImageRef image = CGImageCreate(2, 2, 8, 32, 8, space, kCGImageAlphaPremultipliedFirst, provider,
+                                     nullptr, false, kCGRenderingIntentDefault);
     CGDataProviderRelease(provider);
     CGColorSpaceRelease(space);
     return image;
@@ -46,7 +46,8 @@ TEST(DataHandling, InitialisedRecordHoldsTheDefaults) {
     ExpectWholeFrame(r.startRel);
     ExpectWholeFrame(r.endRel);
     const SInt16 sliders[] = {100, 100, 100, 0, 0, 0};
-    for (int i = 1; i <= kNumSliders; ++i) EXPECT_EQ(r.sliders[i], sliders[i - 1]) << i;
+    for (int i = 1; i <= kNumSliders; ++i)
+        EXPECT_EQ(r.sliders[i], sliders[i - 1]) << i;
     for (int i = 1; i <= kNumColors; ++i) {
         RGBColor expected = i == 2 ? RGBColor{0xFFFF, 0xFFFF, 0xFFFF} : RGBColor{0, 0, 0};
         EXPECT_TRUE(SameColor(r.colors[i], expected)) << i;

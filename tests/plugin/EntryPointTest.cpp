@@ -1,5 +1,5 @@
-#include "ScriptedHost.h"
 #include "host/EffectLayer.h"
+#include "ScriptedHost.h"
 
 #include "toolbox/MacMemory.h"
 
@@ -40,8 +40,8 @@ TEST_F(EntryPoint, HostsOlderThanVersion4AreRefused) {
 
 TEST_F(EntryPoint, UnhandledSelectorsSucceedAndStillInitialise) {
     for (HYPluginSelector selector : {HYPluginSelector(kPlugDrawIcon), HYPluginSelector(kPlugDrawThumbNail),
-                                      HYPluginSelector(kPlugCallOnceWithInitAndTerminate), HYPluginSelector(0),
-                                      HYPluginSelector(10), HYPluginSelector(255)}) {
+                                      HYPluginSelector(kPlugCallOnceWithInitAndTerminate),
+                                      HYPluginSelector(0), HYPluginSelector(10), HYPluginSelector(255)}) {
         HYPluginParams params = host.MakeParams(selector);
         EXPECT_EQ(PluginMain(0, &params), kPluginOK) << int(selector);
         EXPECT_NE(gMasterConfig, nullptr);

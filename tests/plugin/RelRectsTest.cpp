@@ -57,7 +57,8 @@ TEST(RelRects, RectanglesOutsideTheFrameStayOutside) {
 
 TEST(RelRects, ZeroSizeFramesGiveZerosNotNaN) {
     RelRect rel = Rect2Rel(Rect{1, 2, 3, 4}, Rect{5, 5, 5, 5});
-    for (double v : {rel.left, rel.right, rel.top, rel.bottom}) EXPECT_EQ(v, 0.0);
+    for (double v : {rel.left, rel.right, rel.top, rel.bottom})
+        EXPECT_EQ(v, 0.0);
     RelPoint pt = Point2Rel(Point{3, 4}, Rect{0, 0, 0, 10});
     EXPECT_EQ(pt.vert, 0.0);
     EXPECT_DOUBLE_EQ(pt.horiz, 0.4);

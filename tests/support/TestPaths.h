@@ -4,7 +4,13 @@
 #include <string>
 
 namespace testpaths {
-inline std::string BuildDir() { return UMBRAWASH_BUILD_DIR; }
-inline std::string Umbrawash() { return BuildDir() + "/umbrawash"; }
-inline std::string Bundle() { return BuildDir() + "/Umbrawash.bundle"; }
+inline std::string BuildDir() {
+    return UMBRAWASH_BUILD_DIR;
+}
+inline std::string Umbrawash() {
+    return BuildDir() + "/umbrawash";
+}
+inline std::string Bundle() {
+    return BuildDir() + "/Umbrawash.bundle";
+}
 } // namespace testpaths

@@ -9,7 +9,9 @@ namespace testhost {
 namespace {
 ScriptedHost* gCurrentHost = nullptr;
 
-std::int64_t Addr(const void* p) { return std::int64_t(reinterpret_cast<std::intptr_t>(p)); }
+std::int64_t Addr(const void* p) {
+    return std::int64_t(reinterpret_cast<std::intptr_t>(p));
+}
 } // namespace
 
 struct HostCallbacks {
@@ -77,9 +79,13 @@ ScriptedHost::ScriptedHost() : procs(hosts::MakeDefaultProcs()) {
     gCurrentHost = this;
 }
 
-ScriptedHost::~ScriptedHost() { gCurrentHost = previous; }
+ScriptedHost::~ScriptedHost() {
+    gCurrentHost = previous;
+}
 
-ScriptedHost* ScriptedHost::Current() { return gCurrentHost; }
+ScriptedHost* ScriptedHost::Current() {
+    return gCurrentHost;
+}
 
 HYPluginParams ScriptedHost::MakeParams(HYPluginSelector selector) {
     return hosts::MakeParams(&procs, this, selector);

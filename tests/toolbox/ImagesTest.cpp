@@ -20,7 +20,8 @@ CGImageRef MakeImage(std::vector<UInt8>& pixels, size_t w, size_t h, size_t rowB
 
 TEST(Images, CreateCopiesPixelsAndDropsRowPadding) {
     std::vector<UInt8> pixels(3 * 12); // 2 × 3 pixels, 12 bytes a row, 4 of them padding
-    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = UInt8(i);
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = UInt8(i);
     CGImageRef image = MakeImage(pixels, 2, 3, 12);
     ASSERT_NE(image, nullptr);
     pixels.assign(pixels.size(), 0); // the image keeps its own copy

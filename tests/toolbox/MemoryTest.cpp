@@ -9,7 +9,8 @@ TEST(Memory, BlocksKnowTheirSizeAndClearOnRequest) {
         Ptr p = NewPtrClear(n);
         ASSERT_NE(p, nullptr);
         EXPECT_EQ(GetPtrSize(p), n);
-        for (Size i = 0; i < n; ++i) ASSERT_EQ(p[i], 0);
+        for (Size i = 0; i < n; ++i)
+            ASSERT_EQ(p[i], 0);
         DisposePtr(p);
         EXPECT_EQ(MemError(), noErr);
     }

@@ -11,7 +11,8 @@ using toolbox::Utf8ToMacRoman;
 
 TEST(Text, MacRomanRoundTripsEveryByte) {
     std::string all;
-    for (int b = 1; b < 256; ++b) all += char(b);
+    for (int b = 1; b < 256; ++b)
+        all += char(b);
     EXPECT_EQ(Utf8ToMacRoman(MacRomanToUtf8(all)), all);
     EXPECT_EQ(MacRomanToUtf8("\x8E\xA5\xDB"), "é•€");
     EXPECT_EQ(Utf8ToMacRoman("a☃b"), "a?b");

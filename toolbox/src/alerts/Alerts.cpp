@@ -21,10 +21,14 @@ struct Alert {
 
 const char* KindName(AlertType type) {
     switch (type) {
-        case kAlertStopAlert: return "stop";
-        case kAlertNoteAlert: return "note";
-        case kAlertCautionAlert: return "caution";
-        default: return "plain";
+        case kAlertStopAlert:
+            return "stop";
+        case kAlertNoteAlert:
+            return "note";
+        case kAlertCautionAlert:
+            return "caution";
+        default:
+            return "plain";
     }
 }
 

@@ -92,7 +92,8 @@ Boolean CFStringGetPascalString(CFStringRef theString, StringPtr buffer, CFIndex
     return true;
 }
 
-Boolean CFStringGetCString(CFStringRef theString, char* buffer, CFIndex bufferSize, CFStringEncoding encoding) {
+Boolean CFStringGetCString(CFStringRef theString, char* buffer, CFIndex bufferSize,
+                           CFStringEncoding encoding) {
     std::string bytes;
     if (!buffer || bufferSize < 1 || !Encode(theString, encoding, bytes)) return false;
     if (CFIndex(bytes.size()) >= bufferSize) return false;

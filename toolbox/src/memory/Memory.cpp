@@ -27,7 +27,9 @@ struct MasterPointer {
     UInt64 tag;
 };
 
-BlockHeader* HeaderOf(Ptr p) { return reinterpret_cast<BlockHeader*>(p) - 1; }
+BlockHeader* HeaderOf(Ptr p) {
+    return reinterpret_cast<BlockHeader*>(p) - 1;
+}
 
 Ptr AllocateBlock(Size byteCount, bool clear) {
     if (byteCount < 0 || byteCount > kMaxBlock) {
@@ -45,15 +47,21 @@ Ptr AllocateBlock(Size byteCount, bool clear) {
     return reinterpret_cast<Ptr>(header + 1);
 }
 
-bool IsOurBlock(Ptr p) { return p && HeaderOf(p)->tag == kBlockTag; }
+bool IsOurBlock(Ptr p) {
+    return p && HeaderOf(p)->tag == kBlockTag;
+}
 
 } // namespace
 
 extern "C" {
 
-Ptr NewPtr(Size byteCount) { return AllocateBlock(byteCount, false); }
+Ptr NewPtr(Size byteCount) {
+    return AllocateBlock(byteCount, false);
+}
 
-Ptr NewPtrClear(Size byteCount) { return AllocateBlock(byteCount, true); }
+Ptr NewPtrClear(Size byteCount) {
+    return AllocateBlock(byteCount, true);
+}
 
 void DisposePtr(Ptr p) {
     if (!IsOurBlock(p)) {
@@ -134,6 +142,8 @@ void BlockMoveData(const void* srcPtr, void* destPtr, Size byteCount) {
     std::memmove(destPtr, srcPtr, size_t(byteCount));
 }
 
-OSErr MemError(void) { return toolbox::gMemError; }
+OSErr MemError(void) {
+    return toolbox::gMemError;
+}
 
 } // extern "C"

@@ -27,12 +27,16 @@ struct CGImage {
 };
 
 namespace toolbox {
-const UInt8* CGImagePixels(CGImageRef image) { return image ? image->pixels.data() : nullptr; }
+const UInt8* CGImagePixels(CGImageRef image) {
+    return image ? image->pixels.data() : nullptr;
+}
 } // namespace toolbox
 
 extern "C" {
 
-CGColorSpaceRef CGColorSpaceCreateDeviceRGB(void) { return new CGColorSpace; }
+CGColorSpaceRef CGColorSpaceCreateDeviceRGB(void) {
+    return new CGColorSpace;
+}
 
 CGColorSpaceRef CGColorSpaceRetain(CGColorSpaceRef space) {
     if (space) space->refs.fetch_add(1);
@@ -94,9 +98,17 @@ void CGImageRelease(CGImageRef image) {
     if (image && image->refs.fetch_sub(1) == 1) delete image;
 }
 
-size_t CGImageGetWidth(CGImageRef image) { return image ? image->width : 0; }
-size_t CGImageGetHeight(CGImageRef image) { return image ? image->height : 0; }
-size_t CGImageGetBytesPerRow(CGImageRef image) { return image ? image->bytesPerRow : 0; }
-CGBitmapInfo CGImageGetBitmapInfo(CGImageRef image) { return image ? image->bitmapInfo : 0; }
+size_t CGImageGetWidth(CGImageRef image) {
+    return image ? image->width : 0;
+}
+size_t CGImageGetHeight(CGImageRef image) {
+    return image ? image->height : 0;
+}
+size_t CGImageGetBytesPerRow(CGImageRef image) {
+    return image ? image->bytesPerRow : 0;
+}
+CGBitmapInfo CGImageGetBitmapInfo(CGImageRef image) {
+    return image ? image->bitmapInfo : 0;
+}
 
 } // extern "C"

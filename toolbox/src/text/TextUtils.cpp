@@ -105,7 +105,8 @@ void StringToNum(ConstStr255Param theString, long* theNum) {
     bool negative = false;
     if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
     unsigned long value = 0;
-    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) value = value * 10 + unsigned(s[i] - '0');
+    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i)
+        value = value * 10 + unsigned(s[i] - '0');
     *theNum = negative ? -long(value) : long(value);
 }
 
@@ -115,6 +116,8 @@ void CopyPascalStringToC(ConstStr255Param src, char* dst) {
     dst[s.size()] = '\0';
 }
 
-void CopyCStringToPascal(const char* src, Str255 dst) { toolbox::SetPascal(dst, src ? src : ""); }
+void CopyCStringToPascal(const char* src, Str255 dst) {
+    toolbox::SetPascal(dst, src ? src : "");
+}
 
 } // extern "C"
