@@ -5,7 +5,9 @@
 
 extern "C" {
 
-void SetRect(Rect* r, short left, short top, short right, short bottom) { *r = Rect{top, left, bottom, right}; }
+void SetRect(Rect* r, short left, short top, short right, short bottom) {
+    *r = Rect{top, left, bottom, right};
+}
 
 void OffsetRect(Rect* r, short dh, short dv) {
     r->left = SInt16(r->left + dh);
@@ -22,7 +24,9 @@ void InsetRect(Rect* r, short dh, short dv) {
     if (EmptyRect(r)) *r = Rect{0, 0, 0, 0};
 }
 
-Boolean EmptyRect(const Rect* r) { return r->bottom <= r->top || r->right <= r->left; }
+Boolean EmptyRect(const Rect* r) {
+    return r->bottom <= r->top || r->right <= r->left;
+}
 
 Boolean SectRect(const Rect* src1, const Rect* src2, Rect* dstRect) {
     Rect out{std::max(src1->top, src2->top), std::max(src1->left, src2->left),
@@ -46,6 +50,8 @@ Boolean PtInRect(Point pt, const Rect* r) {
     return pt.v >= r->top && pt.v < r->bottom && pt.h >= r->left && pt.h < r->right;
 }
 
-void SetPt(Point* pt, short h, short v) { *pt = Point{v, h}; }
+void SetPt(Point* pt, short h, short v) {
+    *pt = Point{v, h};
+}
 
 } // extern "C"
