@@ -10,15 +10,33 @@
 #pragma once
 
 #include "toolbox/MacTypes.h"
+#include "toolbox/QuickDraw.h"
 
 #include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace toolbox {
 
 struct CFObject;
+
+// QuickDraw: pixel memory of disposed buffers, kept for the next buffer of a fitting size
+// so that a render does not fault in fresh pages on every frame. Blocks are malloc'd.
+struct PixelMemoryPool {
+    struct Block {
+        void* memory;
+        size_t capacity;
+    };
+    std::mutex lock;
+    std::vector<Block> blocks; // oldest first
+    size_t totalBytes = 0;
+    PixelMemoryPool() = default;
+    PixelMemoryPool(const PixelMemoryPool&) = delete;
+    PixelMemoryPool& operator=(const PixelMemoryPool&) = delete;
+    ~PixelMemoryPool(); // frees the kept blocks
+};
 
 struct ToolboxState {
     // Alerts: set once a stop alert has been shown; ExitToShell then ends with status 70.
@@ -27,6 +45,11 @@ struct ToolboxState {
     // Core Foundation: the strings made by CFSTR, one per text, alive until the process ends.
     std::mutex constantStringsLock;
     std::map<std::string, std::unique_ptr<CFObject>> constantStrings;
+
+    // QuickDraw: the current port and device (NULL until set), and the pixel memory pool.
+    GrafPort* currentPort = nullptr;
+    GDHandle currentDevice = nullptr;
+    PixelMemoryPool pixelPool;
 };
 
 extern ToolboxState gToolbox;

@@ -1,4 +1,11 @@
-/* QuickDraw: rectangle and point arithmetic, ports and offscreen pixel buffers. */
+/* QuickDraw: rectangle and point arithmetic, ports and offscreen pixel buffers.
+ *
+ * Every port is a 32-bit pixel buffer: the bytes of a pixel in memory are alpha, red,
+ * green, blue; rows are rowBytes apart (at least 4 x width, possibly more). The pixel at
+ * (h, v) of a port with bounds B lies at baseAddr + (v - B.top) * rowBytes + 4 * (h - B.left).
+ * The rowBytes field of a PixMap carries flag bits in its top two bits: mask it with 0x3FFF
+ * (GetPixRowBytes does). Drawing clips to the destination's bounds and its port's clip
+ * rectangle before it touches memory. */
 #pragma once
 
 #include "toolbox/MacTypes.h"
@@ -8,9 +15,62 @@ typedef struct GrafPort* GrafPtr;
 typedef GrafPtr CGrafPtr;
 typedef CGrafPtr GWorldPtr;
 typedef struct GDevice** GDHandle;
-typedef struct PixMap PixMap;
+typedef struct ColorTable** CTabHandle;
+typedef struct MacRegion** RgnHandle;
+
+typedef SInt16 QDErr;
+typedef SInt32 Fixed;
+
+/* The descriptor of a port's pixels, as CopyBits reads it. */
+typedef struct BitMap {
+    Ptr baseAddr;
+    SInt16 rowBytes; /* top two bits are flags: mask with 0x3FFF */
+    Rect bounds;
+} BitMap;
+
+/* A pixel map starts like a BitMap; the fields after bounds describe the pixel format. */
+typedef struct PixMap {
+    Ptr baseAddr;
+    SInt16 rowBytes; /* 0x8000 marks a pixel map; mask with 0x3FFF */
+    Rect bounds;
+    SInt16 pmVersion;
+    SInt16 packType;
+    SInt32 packSize;
+    Fixed hRes;
+    Fixed vRes;
+    SInt16 pixelType;
+    SInt16 pixelSize; /* always 32 */
+    SInt16 cmpCount;
+    SInt16 cmpSize;
+    OSType pixelFormat; /* k32ARGBPixelFormat */
+    CTabHandle pmTable;
+    void* pmExt;
+} PixMap;
 typedef PixMap* PixMapPtr;
 typedef PixMapPtr* PixMapHandle;
+
+/* A picture: its size and frame, followed by its image (see toolbox::NewPictureFromPixels). */
+typedef struct Picture {
+    SInt16 picSize;
+    Rect picFrame;
+} Picture;
+typedef Picture* PicPtr;
+typedef PicPtr* PicHandle;
+
+typedef UInt32 GWorldFlags;
+enum {
+    pixPurge = 1 << 0,
+    noNewDevice = 1 << 1,
+    useTempMem = 1 << 2,
+    keepLocal = 1 << 3,
+    pixelsPurgeable = 1 << 6,
+    pixelsLocked = 1 << 7
+};
+
+enum { k32ARGBPixelFormat = 0x00000020 };
+
+/* Transfer modes: CopyBits knows srcCopy (a plain copy); other modes copy the same way. */
+enum { srcCopy = 0 };
 
 TB_EXTERN_C_BEGIN
 
@@ -24,4 +84,66 @@ Boolean EmptyRect(const Rect* r);
 Boolean PtInRect(Point pt, const Rect* r);
 void SetPt(Point* pt, short h, short v);
 
+/* Offscreen buffers. NewGWorld accepts depth 0 or 32 and bounds of 1..4095 pixels across
+ * and at least one row; anything else is paramErr, no memory memFullErr. The new buffer's
+ * pixels are unlocked and their content is undefined. NewGWorldFromPtr wraps the caller's
+ * memory (k32ARGBPixelFormat, rowBytes >= 4 x width), which stays the caller's. Pixel
+ * memory of disposed buffers is kept and handed to the next buffer that fits. */
+QDErr NewGWorld(GWorldPtr* offscreenGWorld, short pixelDepth, const Rect* boundsRect, CTabHandle cTable,
+                GDHandle aGDevice, GWorldFlags flags);
+QDErr NewGWorldFromPtr(GWorldPtr* offscreenGWorld, UInt32 pixelFormat, const Rect* boundsRect,
+                       CTabHandle cTable, GDHandle aGDevice, GWorldFlags flags, Ptr buffer, long rowBytes);
+void DisposeGWorld(GWorldPtr offscreenGWorld);
+PixMapHandle GetGWorldPixMap(GWorldPtr offscreenGWorld);
+
+/* The lock state is kept per buffer: GetPixelsState reports pixelsLocked while locked,
+ * SetPixelsState puts a saved state back. */
+Boolean LockPixels(PixMapHandle pm);
+void UnlockPixels(PixMapHandle pm);
+GWorldFlags GetPixelsState(PixMapHandle pm);
+void SetPixelsState(PixMapHandle pm, GWorldFlags state);
+Ptr GetPixBaseAddr(PixMapHandle pm);
+long GetPixRowBytes(PixMapHandle pm); /* masked with 0x3FFF */
+short GetPixDepth(PixMapHandle pm);
+
+Rect* GetPortBounds(CGrafPtr port, Rect* rect);
+const BitMap* GetPortBitMapForCopyBits(CGrafPtr port);
+
+/* The current port and device; NULL until something is made current. */
+void GetGWorld(CGrafPtr* port, GDHandle* gdh);
+void SetGWorld(CGrafPtr port, GDHandle gdh);
+void GetPort(GrafPtr* port);
+void SetPort(GrafPtr port);
+
+/* Copies srcRect of srcBits to dstRect of dstBits, scaling by nearest neighbour. Pixels
+ * whose destination lies outside the destination's bounds (or, when the destination is
+ * the current port, outside its clip rectangle) or whose source lies outside the source's
+ * bounds are not touched. Source and destination may be the same buffer and overlap.
+ * The mask region is ignored. */
+void CopyBits(const BitMap* srcBits, const BitMap* dstBits, const Rect* srcRect, const Rect* dstRect,
+              short mode, RgnHandle maskRgn);
+
+/* Drawing in the current port, with its colours and clip rectangle. Painted pixels become
+ * opaque (alpha 255); InvertRect inverts red, green and blue and keeps alpha. */
+void RGBForeColor(const RGBColor* color);
+void RGBBackColor(const RGBColor* color);
+void PaintRect(const Rect* r);
+void EraseRect(const Rect* r);
+void FrameRect(const Rect* r);
+void InvertRect(const Rect* r);
+void ClipRect(const Rect* r);
+
+/* Draws the picture scaled from its frame into dstRect of the current port. */
+void DrawPicture(PicHandle myPicture, const Rect* dstRect);
+void KillPicture(PicHandle myPicture);
+
 TB_EXTERN_C_END
+
+#ifdef __cplusplus
+namespace toolbox {
+/* A picture holding a copy of a 32-bit alpha-red-green-blue image; its frame is
+ * (0, 0, height, width). NULL when the size is not 1..4095 pixels across, or no memory.
+ * KillPicture disposes of it. */
+PicHandle NewPictureFromPixels(const UInt8* pixels, int width, int height, long rowBytes);
+} // namespace toolbox
+#endif
