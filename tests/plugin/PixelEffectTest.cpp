@@ -156,21 +156,25 @@ TEST(PixelEffect, RectangleEdgesAndPaddedRows) {
                                reinterpret_cast<Ptr>(dstMem.data()), 4 * W + pad),
               noErr);
     FillPattern(src);
-    PluginDataRec cfg = ConfigWith(30, 60, 90);
-    const Rect rects[] = {{2, 3, 9, 30}, {-5, -5, 4, 50}, {0, 0, 1, 1},
-                          {5, 5, 5, 9},  {20, 0, 30, 10}, {0, 0, H, W}};
-    for (const Rect& r : rects) {
-        PixelEffect(src, dst, r, true, &cfg);
-        for (int y = 0; y < H; ++y) {
-            for (int x = 0; x < W; ++x) {
-                PixRec in = Pattern(x, y), want = in;
-                if (y >= r.top && y < r.bottom && x >= r.left && x < r.right)
-                    want = PixRec{255, Formula(in.red, 30), Formula(in.green, 60), Formula(in.blue, 90)};
-                ASSERT_TRUE(Same(Get(dst, x, y), want))
-                    << x << "," << y << " rect " << r.left << "," << r.top;
+    const SInt16 amounts[2][3] = {{30, 60, 90}, {100, 0, 100}}; // the general and the XOR form
+    for (const auto& a : amounts) {
+        PluginDataRec cfg = ConfigWith(a[0], a[1], a[2]);
+        const Rect rects[] = {{2, 3, 9, 30}, {-5, -5, 4, 50}, {0, 0, 1, 1},
+                              {5, 5, 5, 9},  {20, 0, 30, 10}, {0, 0, H, W}};
+        for (const Rect& r : rects) {
+            PixelEffect(src, dst, r, true, &cfg);
+            for (int y = 0; y < H; ++y) {
+                for (int x = 0; x < W; ++x) {
+                    PixRec in = Pattern(x, y), want = in;
+                    if (y >= r.top && y < r.bottom && x >= r.left && x < r.right)
+                        want = PixRec{255, Formula(in.red, a[0]), Formula(in.green, a[1]),
+                                      Formula(in.blue, a[2])};
+                    ASSERT_TRUE(Same(Get(dst, x, y), want))
+                        << x << "," << y << " rect " << r.left << "," << r.top;
+                }
+                for (long i = 4 * W; i < 4 * W + pad; ++i)
+                    ASSERT_EQ(dstMem[size_t(y * (4 * W + pad) + i)], 0xCD);
             }
-            for (long i = 4 * W; i < 4 * W + pad; ++i)
-                ASSERT_EQ(dstMem[size_t(y * (4 * W + pad) + i)], 0xCD);
         }
     }
     DisposeGWorld(src);
