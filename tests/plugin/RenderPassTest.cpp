@@ -203,8 +203,10 @@ TEST_F(RenderPass, HostFailuresAreReportedAndLeaveTheOutput) {
     EXPECT_EQ(Frame(7), kPluginFailed);
     EXPECT_EQ(host.OutstandingFrames(), 0u);
     host.failures.clear();
+    void* pass = params.clientData;
     params.clientData = nullptr;
     EXPECT_EQ(Frame(1), kPluginBadParams);
+    params.clientData = pass;
 }
 
 TEST_F(RenderPass, PassesOpenAndCloseWithoutLeaks) {

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace testhost {
 
@@ -121,6 +122,10 @@ struct HostCallbacks {
         int sw = s.right - s.left, sh = s.bottom - s.top, dw = d.right - d.left, dh = d.bottom - d.top;
         if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return;
         long srcRow = long(src.rowBytes) & 0x3FFF, dstRow = long(dst.rowBytes) & 0x3FFF;
+        std::vector<UInt8> blend(256 * 256); // [src][dst] for this opacity
+        for (int a = 0; a < 256; ++a)
+            for (int b = 0; b < 256; ++b)
+                blend[size_t(a * 256 + b)] = ScriptedHost::BlendByte(UInt8(a), UInt8(b), opacity);
         for (int v = std::max<int>(d.top, dst.bounds.top); v < std::min<int>(d.bottom, dst.bounds.bottom);
              ++v) {
             int sv = s.top + int(long(v - d.top) * sh / dh);
@@ -134,7 +139,7 @@ struct HostCallbacks {
                 UInt8* out = reinterpret_cast<UInt8*>(dst.baseAddr) + (v - dst.bounds.top) * dstRow +
                              (x - dst.bounds.left) * 4;
                 for (int i = 0; i < 4; ++i)
-                    out[i] = ScriptedHost::BlendByte(in[i], out[i], opacity);
+                    out[i] = blend[size_t(in[i] * 256 + out[i])];
             }
         }
     }
