@@ -126,18 +126,23 @@ struct HostCallbacks {
         for (int a = 0; a < 256; ++a)
             for (int b = 0; b < 256; ++b)
                 blend[size_t(a * 256 + b)] = ScriptedHost::BlendByte(UInt8(a), UInt8(b), opacity);
+        int x0 = std::max<int>(d.left, dst.bounds.left), x1 = std::min<int>(d.right, dst.bounds.right);
+        std::vector<int> columns; // source column of each destination column, -1 outside the source
+        for (int x = x0; x < x1; ++x) {
+            int sx = s.left + int(long(x - d.left) * sw / dw);
+            columns.push_back(sx < src.bounds.left || sx >= src.bounds.right ? -1 : sx - src.bounds.left);
+        }
         for (int v = std::max<int>(d.top, dst.bounds.top); v < std::min<int>(d.bottom, dst.bounds.bottom);
              ++v) {
             int sv = s.top + int(long(v - d.top) * sh / dh);
             if (sv < src.bounds.top || sv >= src.bounds.bottom) continue;
-            for (int x = std::max<int>(d.left, dst.bounds.left); x < std::min<int>(d.right, dst.bounds.right);
-                 ++x) {
-                int sx = s.left + int(long(x - d.left) * sw / dw);
-                if (sx < src.bounds.left || sx >= src.bounds.right) continue;
-                const UInt8* in = reinterpret_cast<const UInt8*>(src.baseAddr) +
-                                  (sv - src.bounds.top) * srcRow + (sx - src.bounds.left) * 4;
-                UInt8* out = reinterpret_cast<UInt8*>(dst.baseAddr) + (v - dst.bounds.top) * dstRow +
-                             (x - dst.bounds.left) * 4;
+            const UInt8* inRow =
+                reinterpret_cast<const UInt8*>(src.baseAddr) + (sv - src.bounds.top) * srcRow;
+            UInt8* out = reinterpret_cast<UInt8*>(dst.baseAddr) + (v - dst.bounds.top) * dstRow +
+                         (x0 - dst.bounds.left) * 4;
+            for (size_t c = 0; c < columns.size(); ++c, out += 4) {
+                if (columns[c] < 0) continue;
+                const UInt8* in = inRow + columns[c] * 4;
                 for (int i = 0; i < 4; ++i)
                     out[i] = blend[size_t(in[i] * 256 + out[i])];
             }
