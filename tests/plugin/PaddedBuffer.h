@@ -33,9 +33,8 @@ class PaddedBuffer {
     PixRec& At(int x, int y) { return reinterpret_cast<PixRec*>(Base() + y * rowBytes_)[x]; }
 
     void Fill(PixRec p) {
-        for (int y = 0; y < height_; ++y)
-            for (int x = 0; x < width_; ++x)
-                At(x, y) = p;
+        for (int i = 0; i < width_ * height_; ++i)
+            At(i % width_, i / width_) = p;
     }
     // Every pixel different, channel by channel.
     void FillPattern(UInt8 salt) {
@@ -46,9 +45,8 @@ class PaddedBuffer {
     }
     std::vector<PixRec> Pixels() {
         std::vector<PixRec> all;
-        for (int y = 0; y < height_; ++y)
-            for (int x = 0; x < width_; ++x)
-                all.push_back(At(x, y));
+        for (int i = 0; i < width_ * height_; ++i)
+            all.push_back(At(i % width_, i / width_));
         return all;
     }
     bool Locked() const { return (GetPixelsState(GetGWorldPixMap(gw_)) & pixelsLocked) != 0; }
