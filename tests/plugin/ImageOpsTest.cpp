@@ -1,0 +1,317 @@
+#include "render/ImageOps.h"
+
+#include "PaddedBuffer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+
+namespace {
+
+const PixRec kMarker{9, 8, 7, 6};
+const Rect kArea{1, 1, 3, 3}; // rows 1-2, columns 1-2 of a 4 x 3 buffer
+
+using BinaryOp = std::function<void(GWorldPtr, GWorldPtr, GWorldPtr)>;
+
+// Runs a two-source operation on 4 x 3 buffers filled with p1 and p2 and returns dest's
+// pixel inside kArea, after checking that every pixel inside got the same result, those
+// outside kept the marker, nothing beyond the pixels was written and every state is back.
+// Unless the result depends on dest's old pixel, the same call in place on source1 must agree.
+PixRec RunBinary(const BinaryOp& op, PixRec p1, PixRec p2, bool readsDest = false) {
+    PaddedBuffer s1(4, 3, p1), s2(4, 3, p2), d(4, 3, kMarker);
+    op(s1.gw(), s2.gw(), d.gw());
+    const PixRec result = d.At(1, 1);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 4; ++x) {
+            const bool inside = y >= 1 && x >= 1 && x <= 2;
+            EXPECT_EQ(d.At(x, y), inside ? result : kMarker) << "at " << x << "," << y;
+        }
+    EXPECT_TRUE(s1.GuardsIntact() && s2.GuardsIntact() && d.GuardsIntact());
+    EXPECT_FALSE(s1.Locked() || s2.Locked() || d.Locked());
+    if (!readsDest) {
+        op(s1.gw(), s2.gw(), s1.gw());
+        EXPECT_EQ(s1.At(2, 2), result) << "in place";
+    }
+    return result;
+}
+
+BinaryOp Add(bool normalise, bool useAlpha = false, bool useSource1 = true, bool invert = false) {
+    return [=](GWorldPtr a, GWorldPtr b, GWorldPtr d) {
+        AddGWorlds(a, b, d, kArea, normalise, useAlpha, useSource1, invert);
+    };
+}
+
+BinaryOp Subtract(bool calcDiff, double amplifyer, double threshold, bool useAlpha = false) {
+    return [=](GWorldPtr a, GWorldPtr b, GWorldPtr d) {
+        SubtractGWorlds(a, b, d, kArea, calcDiff, useAlpha, true, false, amplifyer, threshold);
+    };
+}
+
+BinaryOp Weighted(SInt16 w1, SInt16 w2) {
+    return [=](GWorldPtr a, GWorldPtr b, GWorldPtr d) { AddWeightedGWorlds(a, b, d, w1, w2, kArea); };
+}
+
+BinaryOp Scaled(bool brighten, bool invert) {
+    return [=](GWorldPtr a, GWorldPtr b, GWorldPtr d) {
+        brighten ? BrightenGWByGW(a, b, d, invert, kArea) : DarkenGWByGW(a, b, d, invert, kArea);
+    };
+}
+
+} // namespace
+
+TEST(ImageOps, ArithmeticGivesItsValuesAndKeepsSource1Alpha) {
+    const PixRec a{7, 200, 100, 10}, b{9, 100, 100, 10};
+    EXPECT_EQ(RunBinary(Add(true), a, b), (PixRec{7, 150, 100, 10}));
+    EXPECT_EQ(RunBinary(Add(false), a, b), (PixRec{7, 255, 200, 20}));
+    EXPECT_EQ(RunBinary(Weighted(1, 3), a, b), (PixRec{7, 125, 100, 10}));
+    EXPECT_EQ(RunBinary(Weighted(2, -1), a, b), (PixRec{7, 255, 100, 10})); // 300 is held at 255
+    EXPECT_EQ(RunBinary(Weighted(-1, 2), a, PixRec{0, 50, 100, 10}),
+              (PixRec{7, 255, 100, 10}));                       // negative -> 255
+    EXPECT_EQ(RunBinary(Weighted(3, -3), a, b, true), kMarker); // no weights
+
+    auto multiply = [](GWorldPtr x, GWorldPtr y, GWorldPtr d) { MultiplyGWorlds(x, y, d, kArea); };
+    EXPECT_EQ(RunBinary(multiply, PixRec{1, 255, 100, 0}, PixRec{2, 128, 100, 255}), (PixRec{1, 128, 39, 0}));
+    auto divide = [](GWorldPtr x, GWorldPtr y, GWorldPtr d) { DivideGWorlds(x, y, d, kArea); };
+    EXPECT_EQ(RunBinary(divide, PixRec{1, 200, 7, 0}, PixRec{2, 100, 0, 0}), (PixRec{1, 2, 255, 255}));
+}
+
+TEST(ImageOps, AddWithAlphaTakesTheChosenAlphaAndIgnoresNormalise) {
+    const PixRec opaque{255, 200, 100, 10}, clear{0, 40, 50, 60};
+    EXPECT_EQ(RunBinary(Add(true, true, true, false), opaque, clear), opaque);
+    EXPECT_EQ(RunBinary(Add(true, true, true, true), opaque, clear), (PixRec{255, 40, 50, 60}));
+    EXPECT_EQ(RunBinary(Add(false, true, false, false), opaque, clear), (PixRec{255, 40, 50, 60}));
+    // alpha 51: p = 0.2, so 200 * 0.2 + 40 * 0.8 = 40 + 32
+    EXPECT_EQ(RunBinary(Add(false, true, true, false), PixRec{51, 200, 100, 10}, clear),
+              (PixRec{51, 72, 60, 50}));
+}
+
+TEST(ImageOps, SubtractAppliesThresholdGainAndDifference) {
+    const PixRec a{3, 10, 200, 50}, b{4, 20, 100, 50};
+    EXPECT_EQ(RunBinary(Subtract(true, 0.0, 0.0), a, b), (PixRec{3, 10, 100, 0}));
+    EXPECT_EQ(RunBinary(Subtract(false, 0.0, 0.0), a, b), (PixRec{3, 0, 100, 0}));
+    EXPECT_EQ(RunBinary(Subtract(true, 0.0, 0.5), a, b), (PixRec{3, 0, 0, 0}));
+    EXPECT_EQ(RunBinary(Subtract(false, 0.0, 0.5), a, b), (PixRec{3, 0, 0, 0}));
+    EXPECT_EQ(RunBinary(Subtract(true, 2.0, 0.0), a, b), (PixRec{3, 20, 200, 0}));
+    EXPECT_EQ(RunBinary(Subtract(true, 3.0, 0.0), a, b), (PixRec{3, 30, 255, 0}));
+    EXPECT_EQ(RunBinary(Subtract(true, -1e300, 0.0), a, b), (PixRec{3, 255, 255, 0}));
+    EXPECT_EQ(RunBinary(Subtract(true, 0.0, 0.0, true), PixRec{255, 10, 200, 50}, b),
+              (PixRec{255, 10, 200, 50}));
+}
+
+TEST(ImageOps, InversionAndTrigger) {
+    auto invert = [](GWorldPtr x, GWorldPtr, GWorldPtr d) { InvertGWorlds(x, d, kArea); };
+    EXPECT_EQ(RunBinary(invert, PixRec{5, 0, 100, 255}, kMarker), (PixRec{5, 255, 155, 0}));
+    auto trigger = [](SInt16 value, bool above) {
+        return [=](GWorldPtr x, GWorldPtr, GWorldPtr d) { TriggerInvertGWorlds(x, d, value, above, kArea); };
+    };
+    const PixRec p{5, 30, 60, 90}, inv{5, 225, 195, 165}; // average 60
+    EXPECT_EQ(RunBinary(trigger(60, true), p, kMarker), p);
+    EXPECT_EQ(RunBinary(trigger(60, false), p, kMarker), p);
+    EXPECT_EQ(RunBinary(trigger(59, true), p, kMarker), inv);
+    EXPECT_EQ(RunBinary(trigger(61, false), p, kMarker), inv);
+    EXPECT_EQ(RunBinary(trigger(-1, true), PixRec{5, 0, 0, 0}, kMarker), (PixRec{5, 255, 255, 255}));
+}
+
+TEST(ImageOps, BrightenAndDarkenUseSource1BrightnessOnSource2Colour) {
+    const PixRec mid{8, 51, 51, 51}, colour{200, 100, 200, 0}; // brightness 0.2
+    EXPECT_EQ(RunBinary(Scaled(true, false), mid, colour), (PixRec{8, 120, 240, 0}));
+    EXPECT_EQ(RunBinary(Scaled(false, false), mid, colour), (PixRec{8, 80, 160, 0}));
+    EXPECT_EQ(RunBinary(Scaled(true, true), mid, colour), (PixRec{8, 180, 255, 0}));
+    EXPECT_EQ(RunBinary(Scaled(false, true), mid, colour), (PixRec{8, 20, 40, 0}));
+}
+
+TEST(ImageOps, CopySwapAndAlphaBlit) {
+    auto copy = [](GWorldPtr x, GWorldPtr, GWorldPtr d) { CopyPartOfGWorlds(x, d, kArea); };
+    EXPECT_EQ(RunBinary(copy, PixRec{1, 2, 3, 4}, kMarker), (PixRec{255, 2, 3, 4}));
+    auto blit = [](SInt16 alpha) {
+        return [=](GWorldPtr x, GWorldPtr, GWorldPtr d) { AlphaBlit2(x, d, kArea, alpha, false); };
+    };
+    EXPECT_EQ(RunBinary(blit(0), PixRec{1, 2, 3, 4}, kMarker, true), kMarker);
+    EXPECT_EQ(RunBinary(blit(50), PixRec{1, 100, 3, 4}, kMarker, true), (PixRec{1, 54, 5, 5}));
+    EXPECT_EQ(RunBinary(blit(100), PixRec{1, 2, 3, 4}, kMarker), (PixRec{1, 2, 3, 4}));
+
+    PaddedBuffer s(5, 4), d(5, 4);
+    s.FillPattern(1);
+    d.FillPattern(90);
+    const std::vector<PixRec> before1 = s.Pixels(), before2 = d.Pixels();
+    SwapPartOfGWorlds(s.gw(), d.gw(), kArea);
+    AlphaBlit2(s.gw(), s.gw(), Rect{0, 0, 4, 5}, 100, true); // in place: no change
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 5; ++x) {
+            const size_t i = size_t(y * 5 + x);
+            const bool inside = y >= 1 && y < 3 && x >= 1 && x < 3;
+            EXPECT_EQ(s.At(x, y), inside ? before2[i] : before1[i]);
+            EXPECT_EQ(d.At(x, y), inside ? before1[i] : before2[i]);
+        }
+    // alpha 0 with copyRest copies only what lies outside the rectangle
+    AlphaBlit2(s.gw(), d.gw(), kArea, 0, true);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 5; ++x) {
+            const bool inside = y >= 1 && y < 3 && x >= 1 && x < 3;
+            EXPECT_EQ(d.At(x, y), inside ? before1[size_t(y * 5 + x)] : s.At(x, y));
+        }
+    EXPECT_TRUE(s.GuardsIntact() && d.GuardsIntact());
+}
+
+TEST(ImageOps, NilBuffersAndSizeMismatchChangeNothingAndRestoreState) {
+    PaddedBuffer a(4, 3, PixRec{1, 2, 3, 4}), small(3, 3, PixRec{1, 2, 3, 4}), d(4, 3, kMarker);
+    MultiplyGWorlds(a.gw(), small.gw(), d.gw(), kArea);
+    MultiplyGWorlds(a.gw(), nullptr, d.gw(), kArea);
+    InvertGWorlds(a.gw(), small.gw(), kArea);
+    DistortGWorlds(a.gw(), small.gw(), kArea, Point{}, Point{}, Point{}, Point{}, false);
+    SetFixedAlpha(nullptr, 3);
+    FillGW(nullptr, RGBColor{}, 0, 0, 0, 1);
+    EXPECT_EQ(d.At(1, 1), kMarker);
+    EXPECT_EQ(small.At(1, 1), (PixRec{1, 2, 3, 4}));
+    EXPECT_FALSE(a.Locked() || small.Locked() || d.Locked());
+}
+
+TEST(ImageOps, AverageOfManyKeepsTheLastEntrysAlpha) {
+    PaddedBuffer b1(4, 3, PixRec{1, 10, 0, 255}), b2(4, 3, PixRec{2, 20, 100, 255}),
+        b3(4, 3, PixRec{3, 31, 0, 0});
+    PaddedBuffer d(4, 3, kMarker), small(4, 2, kMarker);
+    GWorldList list{};
+    list[0] = small.gw(); // entry 0 is never used
+    list[1] = b1.gw();
+    list[2] = b2.gw();
+    list[3] = b3.gw();
+    for (SInt16 bad : {0, 101, 4}) // count out of range, or a nil entry
+        AverageGWorlds(list, d.gw(), bad, kArea);
+    EXPECT_EQ(d.At(1, 1), kMarker);
+    AverageGWorlds(list, d.gw(), 3, kArea);
+    EXPECT_EQ(d.At(2, 2), (PixRec{3, 20, 33, 170}));
+    EXPECT_EQ(d.At(0, 1), kMarker);
+    // A buffer listed twice, and one of another size
+    list[3] = b1.gw();
+    AverageGWorlds(list, b1.gw(), 3, kArea);
+    EXPECT_EQ(b1.At(1, 1), (PixRec{1, 13, 33, 255}));
+    list[2] = small.gw();
+    AverageGWorlds(list, d.gw(), 3, Rect{0, 0, 3, 4});
+    EXPECT_EQ(d.At(0, 0), kMarker);
+    EXPECT_FALSE(b1.Locked() || small.Locked() || d.Locked());
+}
+
+TEST(ImageOps, RollWrapsOrDropsInsideTheRectangle) {
+    PaddedBuffer s(16, 6), d(16, 6, kMarker);
+    s.FillPattern(5);
+    const Rect area{1, 2, 5, 14}; // 12 x 4
+    RollGWorlds(s.gw(), d.gw(), area, 12, -4, true);
+    for (int y = 1; y < 5; ++y)
+        for (int x = 2; x < 14; ++x)
+            EXPECT_EQ(d.At(x, y), s.At(x, y));
+    RollGWorlds(s.gw(), d.gw(), area, -3, 1, true);
+    EXPECT_EQ(d.At(2, 2), s.At(5, 1));
+    EXPECT_EQ(d.At(13, 1), s.At(4, 4));
+    d.Fill(kMarker);
+    RollGWorlds(s.gw(), d.gw(), area, 10, 0, false);
+    for (int x = 0; x < 16; ++x)
+        EXPECT_EQ(d.At(x, 2), x >= 12 && x < 14 ? s.At(x - 10, 2) : kMarker) << x;
+    RollGWorlds(s.gw(), s.gw(), area, 1, 0, true); // same buffer: nothing
+    EXPECT_TRUE(d.GuardsIntact() && !d.Locked() && !s.Locked());
+}
+
+TEST(ImageOps, DistortMapsCornersAndAveragesCollisions) {
+    PaddedBuffer s(8, 4), d(8, 4, kMarker);
+    s.FillPattern(11);
+    const Rect area{0, 0, 4, 8};
+    // A mirror: tl at the right edge, tr one left of the left edge.
+    DistortGWorlds(s.gw(), d.gw(), area, Point{0, 7}, Point{0, -1}, Point{4, 7}, Point{4, -1}, false);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 8; ++x)
+            EXPECT_EQ(d.At(7 - x, y), s.At(x, y));
+
+    // Every pixel of a 2 x 1 rectangle lands on (5, 3): the mean, alpha counting the pixels.
+    d.Fill(PixRec{0, 0, 0, 0});
+    s.At(0, 0) = PixRec{50, 10, 100, 0};
+    s.At(1, 0) = PixRec{60, 20, 201, 3};
+    const Point p{3, 5};
+    DistortGWorlds(s.gw(), d.gw(), Rect{0, 0, 1, 2}, p, p, p, p, true);
+    EXPECT_EQ(d.At(5, 3), (PixRec{2, 15, 150, 1}));
+    // Corners outside the frame write nothing.
+    const Point far{100, 100};
+    DistortGWorlds(s.gw(), d.gw(), area, far, far, far, far, false);
+    EXPECT_EQ(d.At(0, 0), (PixRec{0, 0, 0, 0}));
+    EXPECT_TRUE(d.GuardsIntact());
+}
+
+TEST(ImageOps, CalcNewCoordsAndAvgPixels) {
+    SInt16 nx, ny;
+    CalcNewCoords(Rect{0, 0, 10, 10}, Point{0, 0}, Point{0, 20}, Point{10, 0}, Point{10, 20}, 5, 5, nx, ny);
+    EXPECT_EQ(nx, 10);
+    EXPECT_EQ(ny, 5);
+    CalcNewCoords(Rect{3, 3, 3, 3}, Point{0, 0}, Point{0, 20}, Point{10, 0}, Point{10, 20}, 5, 5, nx, ny);
+    EXPECT_EQ(nx, -32768); // empty rectangle: a place outside every buffer
+    PixRec p{7, 10, 20, 30};
+    AvgPixels(p, PixRec{0, 200, 200, 200});
+    EXPECT_EQ(p, (PixRec{1, 10, 20, 30}));
+    AvgPixels(p, PixRec{1, 21, 0, 31});
+    EXPECT_EQ(p, (PixRec{2, 15, 10, 30}));
+    AvgPixels(p, PixRec{255, 0, 0, 0});
+    EXPECT_EQ(p.alpha, 255);
+}
+
+TEST(ImageOps, AlphaSettersWriteOnlyTheAlphaByte) {
+    PaddedBuffer a(5, 3), b(5, 3);
+    a.FillPattern(1);
+    b.FillPattern(1);
+    SetFixedAlpha(a.gw(), 0x1C3);
+    SetFixedAlphaOld(b.gw(), 0x1C3);
+    EXPECT_EQ(a.Pixels(), b.Pixels());
+    EXPECT_EQ(a.At(4, 2).alpha, 0xC3);
+    EXPECT_EQ(a.At(4, 2).blue, UInt8(1 + 4 + 34));
+    KillAlphaNull(a.gw());
+    EXPECT_EQ(a.At(2, 1).alpha, 0);
+    KillAlphaFull(a.gw());
+    EXPECT_EQ(a.At(2, 1).alpha, 255);
+    EXPECT_EQ(a.At(2, 1).red, UInt8(1 + 20 + 3));
+    EXPECT_TRUE(a.GuardsIntact() && !a.Locked());
+}
+
+TEST(ImageOps, AccessPixelReadsOrGivesTheMarkerAndLeavesTheBufferLocked) {
+    PaddedBuffer a(5, 3, PixRec{4, 3, 2, 1});
+    PixRec p{};
+    AccessPixel(a.gw(), 4, 2, p);
+    EXPECT_EQ(p, (PixRec{4, 3, 2, 1}));
+    AccessPixel(a.gw(), 5, 0, p); // x = right
+    EXPECT_EQ(p, (PixRec{0, 1, 2, 3}));
+    EXPECT_TRUE(a.Locked());
+}
+
+TEST(ImageOps, FillToleranceAndLeftOnlyScansAboveAndBelow) {
+    // Row 1 is walled at column 3; row 0 is open to the right of the wall.
+    PaddedBuffer b(6, 2, PixRec{0, 50, 50, 50});
+    b.At(3, 1) = PixRec{0, 0, 0, 0};
+    FillGW(b.gw(), RGBColor{0xFF00, 0, 0}, 0, 1, 255, 1);
+    for (int x = 0; x < 6; ++x) {
+        EXPECT_EQ(b.At(x, 0).red, x < 3 ? 255 : 50) << x;
+        EXPECT_EQ(b.At(x, 1).red, x < 3 ? 255 : x == 3 ? 0 : 50) << x;
+    }
+    // A row whose last pixel differs from the seed by 1 in green.
+    PaddedBuffer c(3, 1);
+    auto fillFromLeft = [&](SInt16 x, SInt16 maxDelta) {
+        c.Fill(PixRec{0, 50, 50, 50});
+        c.At(2, 0).green = 51;
+        FillGW(c.gw(), RGBColor{0xFF00, 0, 0}, x, 0, 255, maxDelta);
+        return std::vector<int>{c.At(0, 0).red, c.At(1, 0).red, c.At(2, 0).red};
+    };
+    EXPECT_EQ(fillFromLeft(0, 0), (std::vector<int>{255, 50, 50}));
+    EXPECT_EQ(fillFromLeft(0, 1), (std::vector<int>{255, 255, 50}));
+    EXPECT_EQ(fillFromLeft(0, 2), (std::vector<int>{255, 255, 255}));
+    EXPECT_EQ(fillFromLeft(3, 2), (std::vector<int>{50, 50, 50}));
+    EXPECT_EQ(fillFromLeft(-1, 2), (std::vector<int>{50, 50, 50}));
+    EXPECT_FALSE(c.Locked());
+}
+
+TEST(ImageOps, FillCoversAWhole4KFrame) {
+    GWorldPtr gw = AllocateGWorld(3840, 2160);
+    ASSERT_NE(gw, nullptr);
+    ClearGW(gw, RGBColor{0x1000, 0x2000, 0x3000});
+    FillGW(gw, RGBColor{0xFF00, 0x8000, 0}, 1919, 1079, 200, 1);
+    PixRec corner, last;
+    AccessPixel(gw, 0, 0, corner);
+    AccessPixel(gw, 3839, 2159, last);
+    EXPECT_EQ(corner, (PixRec{200, 255, 128, 0}));
+    EXPECT_EQ(last, (PixRec{200, 255, 128, 0}));
+    DisposeGWorld(gw);
+}
