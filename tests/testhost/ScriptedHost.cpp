@@ -1,15 +1,19 @@
 #include "ScriptedHost.h"
 
+#include "common/BundleLoader.h"
 #include "common/HostProcs.h"
 
 #include "toolbox/MacMemory.h"
+#include "toolbox/Resources.h"
 
 namespace testhost {
 
 namespace {
 ScriptedHost* gCurrentHost = nullptr;
 
-std::int64_t Addr(const void* p) { return std::int64_t(reinterpret_cast<std::intptr_t>(p)); }
+std::int64_t Addr(const void* p) {
+    return std::int64_t(reinterpret_cast<std::intptr_t>(p));
+}
 } // namespace
 
 struct HostCallbacks {
@@ -77,9 +81,20 @@ ScriptedHost::ScriptedHost() : procs(hosts::MakeDefaultProcs()) {
     gCurrentHost = this;
 }
 
-ScriptedHost::~ScriptedHost() { gCurrentHost = previous; }
+ScriptedHost::~ScriptedHost() {
+    for (SInt16 refNum : bundleResourceFiles)
+        CloseResFile(refNum);
+    gCurrentHost = previous;
+}
 
-ScriptedHost* ScriptedHost::Current() { return gCurrentHost; }
+bool ScriptedHost::OpenBundleResources(const std::string& bundleDir) {
+    std::string error;
+    return hosts::OpenBundleResources(bundleDir, bundleResourceFiles, error);
+}
+
+ScriptedHost* ScriptedHost::Current() {
+    return gCurrentHost;
+}
 
 HYPluginParams ScriptedHost::MakeParams(HYPluginSelector selector) {
     return hosts::MakeParams(&procs, this, selector);

@@ -53,11 +53,17 @@ class ScriptedHost {
 
     static ScriptedHost* Current();
 
+    // Opens the bundle's resource files into the resource chain, as a host does before it
+    // calls the plug-in (tests pass testpaths::Bundle()); they are closed again with the host.
+    bool OpenBundleResources(const std::string& bundleDir);
+    const std::vector<SInt16>& BundleResourceFiles() const { return bundleResourceFiles; }
+
   private:
     friend struct HostCallbacks;
     size_t liveBlocks = 0;
     int newPtrClearCount = 0;
     ScriptedHost* previous = nullptr;
+    std::vector<SInt16> bundleResourceFiles;
 };
 
 } // namespace testhost

@@ -15,10 +15,12 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace toolbox {
 
 struct CFObject;
+struct ResourceFile;
 
 struct ToolboxState {
     // Alerts: set once a stop alert has been shown; ExitToShell then ends with status 70.
@@ -27,6 +29,18 @@ struct ToolboxState {
     // Core Foundation: the strings made by CFSTR, one per text, alive until the process ends.
     std::mutex constantStringsLock;
     std::map<std::string, CFObject*> constantStrings;
+
+    // Files: directory numbers (FSSpec.parID) and the absolute paths they stand for; the
+    // number of directories[i] is kFirstDirID + i (files/Files.cpp).
+    std::vector<std::string> directories;
+
+    // Resources: the open resource files, oldest first (the chain is searched from the
+    // current file towards the front), the current file's reference number (0: none),
+    // the next reference number to hand out, and the result of the last call.
+    std::vector<std::shared_ptr<ResourceFile>> resourceFiles;
+    SInt16 currentResFile = 0;
+    SInt16 nextResRefNum = 1;
+    OSErr resError = noErr;
 };
 
 extern ToolboxState gToolbox;
