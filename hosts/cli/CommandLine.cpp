@@ -8,7 +8,8 @@ std::optional<std::string> ParsedArgs::Value(const std::string& flag) const {
     return it->second;
 }
 
-std::optional<ParsedArgs> ParseArgs(const std::vector<std::string>& args, const FlagSpec& spec, std::string& error) {
+std::optional<ParsedArgs> ParseArgs(const std::vector<std::string>& args, const FlagSpec& spec,
+                                    std::string& error) {
     ParsedArgs parsed;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& word = args[i];

@@ -11,8 +11,8 @@
 namespace cli {
 
 struct FlagSpec {
-    std::set<std::string> switches;   // flags without a value, e.g. --json
-    std::set<std::string> withValue;  // flags that take the next word, e.g. --bundle DIR
+    std::set<std::string> switches;  // flags without a value, e.g. --json
+    std::set<std::string> withValue; // flags that take the next word, e.g. --bundle DIR
 };
 
 struct ParsedArgs {
@@ -25,7 +25,8 @@ struct ParsedArgs {
 };
 
 // Reads args against spec; on an unknown flag or a missing value returns nothing and sets error.
-std::optional<ParsedArgs> ParseArgs(const std::vector<std::string>& args, const FlagSpec& spec, std::string& error);
+std::optional<ParsedArgs> ParseArgs(const std::vector<std::string>& args, const FlagSpec& spec,
+                                    std::string& error);
 
 // Exit statuses of the command.
 constexpr int kExitOK = 0;

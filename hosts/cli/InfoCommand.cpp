@@ -30,18 +30,25 @@ namespace {
 // Host record strings are zero-terminated Mac Roman; show them as UTF-8.
 std::string HostText(const char* field, size_t capacity) {
     size_t n = 0;
-    while (n < capacity && field[n]) ++n;
+    while (n < capacity && field[n])
+        ++n;
     return toolbox::MacRomanToUtf8(std::string_view(field, n));
 }
 
 std::string TypeName(HYPluginType type) {
     switch (type) {
-        case kPluginTitleType: return "title";
-        case kPluginTransitionBeforeType: return "transition before";
-        case kPluginTransitionBetweenType: return "transition between";
-        case kPluginTransitionAfterType: return "transition after";
-        case kPluginFilterType: return "filter";
-        default: return "unknown";
+        case kPluginTitleType:
+            return "title";
+        case kPluginTransitionBeforeType:
+            return "transition before";
+        case kPluginTransitionBetweenType:
+            return "transition between";
+        case kPluginTransitionAfterType:
+            return "transition after";
+        case kPluginFilterType:
+            return "filter";
+        default:
+            return "unknown";
     }
 }
 
@@ -75,8 +82,9 @@ void PrintText(const nlohmann::ordered_json& d) {
     std::printf("  library        %s\n", d["library"].get<std::string>().c_str());
     std::printf("  type           %s (%d)\n", d["type"].get<std::string>().c_str(), d["typeCode"].get<int>());
     std::printf("  flags          0x%08X\n", d["flags"].get<unsigned>());
-    std::printf("  frames         render %d, from clip before %d, after %d\n", d["framesToBeRendered"].get<int>(),
-                d["takeFromClipBefore"].get<int>(), d["takeFromClipAfter"].get<int>());
+    std::printf("  frames         render %d, from clip before %d, after %d\n",
+                d["framesToBeRendered"].get<int>(), d["takeFromClipBefore"].get<int>(),
+                d["takeFromClipAfter"].get<int>());
     std::printf("  speed frames   %d..%d\n", d["minSpeedFrames"].get<int>(), d["maxSpeedFrames"].get<int>());
     std::printf("  memory needed  %d bytes\n", d["baseMemoryNeeded"].get<int>());
     std::printf("  group          %s\n", d["group"].get<std::string>().c_str());
@@ -97,7 +105,8 @@ int RunInfo(const std::vector<std::string>& args) {
     auto parsed = ParseArgs(args, {{"--json", "--help"}, {"--bundle"}}, error);
     if (!parsed || !parsed->positional.empty()) {
         std::fprintf(stderr, "umbrawash info: %s\n%s",
-                     parsed ? ("unexpected argument " + parsed->positional[0]).c_str() : error.c_str(), kInfoUsage);
+                     parsed ? ("unexpected argument " + parsed->positional[0]).c_str() : error.c_str(),
+                     kInfoUsage);
         return kExitUsage;
     }
     if (parsed->Has("--help")) {
