@@ -1,6 +1,7 @@
 // umbrawash: the command-line host of the Umbrawash plug-in.
 #include "CommandLine.h"
 #include "InfoCommand.h"
+#include "SettingsCommand.h"
 
 #include <cstdio>
 #include <cstring>
@@ -17,6 +18,7 @@ const char* const kUsage =
     "\n"
     "commands:\n"
     "  info      describe the plug-in as the editor sees it\n"
+    "  settings  show, reset or set the saved configuration of the effect\n"
     "\n"
     "Run 'umbrawash <command> --help' for the options of a command.\n";
 
@@ -35,6 +37,7 @@ int main(int argc, char** argv) {
         return cli::kExitOK;
     }
     if (command == "info") return cli::RunInfo(args);
+    if (command == "settings") return cli::RunSettings(args);
     std::fprintf(stderr, "umbrawash: unknown command '%s'\n%s", command.c_str(), kUsage);
     return cli::kExitUsage;
 }
