@@ -228,8 +228,8 @@ TEST(PostCommand, TheCommandReachesTheFrontWindowAndItsRecordIsFreed) {
     WindowRef w = OpenNibWindowFromCFBundle("com.quorvel.test.dialogs", "dialogs", "helpers");
     ASSERT_NE(w, nullptr);
     std::vector<UInt32> seen;
-    const EventTypeSpec spec{kEventClassCommand, kEventCommandProcess};
-    InstallEventHandler(GetWindowEventTarget(w), CountCommand, 1, &spec, &seen, nullptr);
+    const EventTypeSpec commandEvent{kEventClassCommand, kEventCommandProcess};
+    InstallEventHandler(GetWindowEventTarget(w), CountCommand, 1, &commandEvent, &seen, nullptr);
     ShowWindow(w);
     PostCommand(PString("Sall"));
     PostCommand(PString("ok"));

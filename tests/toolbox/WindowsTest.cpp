@@ -171,6 +171,19 @@ TEST_F(Windows, ALoopThatRunsOutOfScriptEndsAsIfEscapeWerePressed) {
     EXPECT_NE(err.find("\"every\" ends as if escape were pressed"), std::string::npos) << err;
 }
 
+TEST_F(Windows, AWindowWithoutACancelCommandStillEndsWhenTheScriptRunsOut) {
+    WindowRef helpers = nullptr;
+    ASSERT_EQ(CreateWindowFromNib(nib, CFSTR("helpers"), &helpers), noErr);
+    std::string error;
+    toolbox::UseScriptText("key escape\nkey return\n", error);
+    testing::internal::CaptureStderr();
+    ShowWindow(helpers);
+    RunAppModalLoopForWindow(helpers); // escape and return do nothing here; then the script ends
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("\"helpers\" ends as if escape were pressed"), std::string::npos) << err;
+    DisposeWindow(helpers);
+}
+
 TEST_F(Windows, CallNextEventHandlerPassesTheCommandOnAndCountsItsResult) {
     Run("key return\n");
     record.commands.clear();

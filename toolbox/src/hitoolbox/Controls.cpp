@@ -241,7 +241,7 @@ OSErr SetControlData(ControlRef inControl, ControlPartCode, ResTypeTag inTagName
     if (inSize < 0 || (inSize > 0 && !inData)) return paramErr;
     ControlRef c = inControl;
     if (inTagName == kControlEditTextTextTag && c->kind != Kind::Slider && c->kind != Kind::Custom) {
-        c->text.assign(static_cast<const char*>(inData), size_t(inSize));
+        c->text.assign(inSize > 0 ? static_cast<const char*>(inData) : "", size_t(inSize));
         c->selStart = c->selEnd = SInt16(std::min<size_t>(c->text.size(), 32767));
         return noErr;
     }
@@ -263,13 +263,14 @@ OSErr GetControlData(ControlRef inControl, ControlPartCode, ResTypeTag inTagName
     if (inBufferSize < 0 || (inBufferSize > 0 && !inBuffer)) return paramErr;
     ControlRef c = inControl;
     if (inTagName == kControlEditTextTextTag && c->kind != Kind::Slider && c->kind != Kind::Custom) {
-        std::memcpy(inBuffer, c->text.data(), std::min<size_t>(size_t(inBufferSize), c->text.size()));
+        size_t n = std::min<size_t>(size_t(inBufferSize), c->text.size());
+        if (n > 0) std::memcpy(inBuffer, c->text.data(), n);
         if (outActualSize) *outActualSize = Size(c->text.size());
         return noErr;
     }
     if (inTagName == kControlEditTextSelectionTag && c->kind == Kind::EditText) {
         ControlEditTextSelectionRec sel{c->selStart, c->selEnd};
-        std::memcpy(inBuffer, &sel, std::min<size_t>(size_t(inBufferSize), sizeof sel));
+        if (inBufferSize > 0) std::memcpy(inBuffer, &sel, std::min<size_t>(size_t(inBufferSize), sizeof sel));
         if (outActualSize) *outActualSize = Size(sizeof sel);
         return noErr;
     }

@@ -198,7 +198,8 @@ OSStatus GetEventParameter(EventRef inEvent, EventParamName inName, EventParamTy
     if (inDesiredType != p.type && inDesiredType != 0x2A2A2A2A /* '****' */) return eventParameterNotFoundErr;
     if (outActualType) *outActualType = p.type;
     if (outActualSize) *outActualSize = ByteCount(p.bytes.size());
-    if (outData) std::memcpy(outData, p.bytes.data(), std::min<size_t>(inBufferSize, p.bytes.size()));
+    size_t n = std::min<size_t>(inBufferSize, p.bytes.size());
+    if (outData && n > 0) std::memcpy(outData, p.bytes.data(), n);
     return noErr;
 }
 
