@@ -3,6 +3,11 @@
 #include "common/HostProcs.h"
 
 #include "toolbox/MacMemory.h"
+#include "toolbox/QuickDraw.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
 
 namespace testhost {
 
@@ -51,6 +56,99 @@ struct HostCallbacks {
         ::DisposePtr(block);
     }
 
+    static HYPluginResult GetFrame(void* instance, SInt32 frameIndex, GWorldPtr* outFrame, SInt16 width,
+                                   SInt16 height, HYRefDVQuality quality, SInt16* outVolume,
+                                   void** outCookie) {
+        ScriptedHost& h = Host(instance);
+        HostCall& call = h.calls.emplace_back(HostCall{"GetFrame", {frameIndex, width, height, quality, 0}});
+        HYPluginResult result = kPluginOK;
+        if (Failing(h, "GetFrame", result)) return result;
+        if (!outFrame || !outCookie) return kPluginBadParams;
+        GWorldPtr frame = nullptr;
+        std::array<SInt32, 3> key{frameIndex, width, height};
+        auto cached = h.frames.find(key);
+        if (!h.pluginDisposesFrames && cached != h.frames.end()) {
+            frame = cached->second;
+        } else {
+            Rect bounds{0, 0, height, width};
+            if (NewGWorld(&frame, 32, &bounds, nullptr, nullptr, 0) != noErr) return kPluginFailed;
+            if (h.frameGenerator)
+                h.frameGenerator(frameIndex, frame);
+            else
+                ScriptedHost::FillPattern(frameIndex, frame);
+            if (!h.pluginDisposesFrames) h.frames[key] = frame;
+        }
+        std::intptr_t cookie = h.nextCookie++;
+        h.outstanding[cookie] = frame;
+        call.args[4] = cookie;
+        *outFrame = frame;
+        *outCookie = reinterpret_cast<void*>(cookie);
+        if (outVolume) *outVolume = h.frameVolume;
+        return kPluginOK;
+    }
+
+    static HYPluginResult ReleaseFrame(void* instance, void* cookie) {
+        ScriptedHost& h = Host(instance);
+        h.calls.push_back({"ReleaseFrame", {Addr(cookie)}});
+        h.outstanding.erase(reinterpret_cast<std::intptr_t>(cookie));
+        HYPluginResult result = kPluginOK;
+        Failing(h, "ReleaseFrame", result);
+        return result;
+    }
+
+    static HYPluginResult MixAudio(void* instance, void* cookie, SInt32 level) {
+        ScriptedHost& h = Host(instance);
+        h.calls.push_back({"MixAudio", {Addr(cookie), level}});
+        HYPluginResult result = kPluginOK;
+        Failing(h, "MixAudio", result);
+        return result;
+    }
+
+    static HYPluginResult Blit(PixMapHandle src, PixMapHandle dst, const Rect* srcRect, const Rect* dstRect,
+                               SInt16 opacity) {
+        ScriptedHost& h = Host();
+        Rect s = srcRect ? *srcRect : Rect{}, d = dstRect ? *dstRect : Rect{};
+        h.calls.push_back(
+            {"Blit", {opacity, s.top, s.left, s.bottom, s.right, d.top, d.left, d.bottom, d.right}});
+        HYPluginResult result = kPluginOK;
+        if (Failing(h, "Blit", result)) return result;
+        if (!src || !dst || !*src || !*dst || !srcRect || !dstRect || opacity < 0 || opacity > 255)
+            return kPluginBadParams;
+        Composite(**src, **dst, s, d, opacity);
+        return kPluginOK;
+    }
+
+    static void Composite(const PixMap& src, const PixMap& dst, const Rect& s, const Rect& d, int opacity) {
+        int sw = s.right - s.left, sh = s.bottom - s.top, dw = d.right - d.left, dh = d.bottom - d.top;
+        if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return;
+        long srcRow = long(src.rowBytes) & 0x3FFF, dstRow = long(dst.rowBytes) & 0x3FFF;
+        std::vector<UInt8> blend(256 * 256); // [src][dst] for this opacity
+        for (int a = 0; a < 256; ++a)
+            for (int b = 0; b < 256; ++b)
+                blend[size_t(a * 256 + b)] = ScriptedHost::BlendByte(UInt8(a), UInt8(b), opacity);
+        int x0 = std::max<int>(d.left, dst.bounds.left), x1 = std::min<int>(d.right, dst.bounds.right);
+        std::vector<int> columns; // source column of each destination column, -1 outside the source
+        for (int x = x0; x < x1; ++x) {
+            int sx = s.left + int(long(x - d.left) * sw / dw);
+            columns.push_back(sx < src.bounds.left || sx >= src.bounds.right ? -1 : sx - src.bounds.left);
+        }
+        for (int v = std::max<int>(d.top, dst.bounds.top); v < std::min<int>(d.bottom, dst.bounds.bottom);
+             ++v) {
+            int sv = s.top + int(long(v - d.top) * sh / dh);
+            if (sv < src.bounds.top || sv >= src.bounds.bottom) continue;
+            const UInt8* inRow =
+                reinterpret_cast<const UInt8*>(src.baseAddr) + (sv - src.bounds.top) * srcRow;
+            UInt8* out = reinterpret_cast<UInt8*>(dst.baseAddr) + (v - dst.bounds.top) * dstRow +
+                         (x0 - dst.bounds.left) * 4;
+            for (size_t c = 0; c < columns.size(); ++c, out += 4) {
+                if (columns[c] < 0) continue;
+                const UInt8* in = inRow + columns[c] * 4;
+                for (int i = 0; i < 4; ++i)
+                    out[i] = blend[size_t(in[i] * 256 + out[i])];
+            }
+        }
+    }
+
     static HYPluginResult GetFilterInfo(void* instance, HYPluginFilterInfo** outInfo) {
         ScriptedHost& h = Host(instance);
         h.calls.push_back({"GetFilterInfo", {Addr(instance)}});
@@ -74,13 +172,38 @@ ScriptedHost::ScriptedHost() : procs(hosts::MakeDefaultProcs()) {
     procs.NewPtrClear = HostCallbacks::NewPtrClear;
     procs.DisposePtr = HostCallbacks::DisposePtr;
     procs.GetFilterInfo = HostCallbacks::GetFilterInfo;
+    procs.GetFrame = HostCallbacks::GetFrame;
+    procs.ReleaseFrame = HostCallbacks::ReleaseFrame;
+    procs.MixAudio = HostCallbacks::MixAudio;
+    procs.Blit = HostCallbacks::Blit;
     procs.ReleaseFilterInfo = HostCallbacks::ReleaseFilterInfo;
     previous = gCurrentHost;
     gCurrentHost = this;
 }
 
 ScriptedHost::~ScriptedHost() {
+    for (auto& [key, frame] : frames)
+        DisposeGWorld(frame);
     gCurrentHost = previous;
+}
+
+std::array<UInt8, 4> ScriptedHost::PatternPixel(SInt32 frameIndex, int x, int y) {
+    return {UInt8(x * 5 + y * 3), UInt8(x * 7 + frameIndex * 11), UInt8(y * 13 + x),
+            UInt8((x ^ y) + frameIndex * 29)};
+}
+
+void ScriptedHost::FillPattern(SInt32 frameIndex, GWorldPtr frame) {
+    PixMapHandle pm = GetGWorldPixMap(frame);
+    Rect b;
+    GetPortBounds(frame, &b);
+    for (int y = 0; y < b.bottom - b.top; ++y)
+        for (int x = 0; x < b.right - b.left; ++x)
+            std::memcpy(GetPixBaseAddr(pm) + y * GetPixRowBytes(pm) + 4 * x,
+                        PatternPixel(frameIndex, x, y).data(), 4);
+}
+
+UInt8 ScriptedHost::BlendByte(UInt8 src, UInt8 dst, int opacity) {
+    return UInt8((src * opacity + dst * (255 - opacity) + 127) / 255);
 }
 
 ScriptedHost* ScriptedHost::Current() {

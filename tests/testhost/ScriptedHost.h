@@ -8,7 +8,9 @@
 
 #include "HYPlugin.h"
 
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -48,6 +50,29 @@ class ScriptedHost {
     HYPluginFilterInfo filterInfo{{0.5f, 0.5f, 0.5f}, 0, 0};
     bool deliverFilterInfo = true;
 
+    // Frames. GetFrame delivers a 32-bit buffer of the requested size filled by
+    // frameGenerator (default: FillPattern) and a fresh non-null cookie; calls are recorded as
+    // GetFrame {frameIndex, width, height, quality, cookie}, ReleaseFrame {cookie} and
+    // MixAudio {cookie, level}. Frames stay the host's and are reused for the same index and
+    // size, unless pluginDisposesFrames, when each call makes a new one that the plug-in disposes.
+    using FrameGenerator = std::function<void(SInt32 frameIndex, GWorldPtr frame)>;
+    FrameGenerator frameGenerator;
+    bool pluginDisposesFrames = false;
+    SInt16 frameVolume = 100;
+    // Pixel (alpha, red, green, blue) of the default frames; every byte varies with x, y and the index.
+    static std::array<UInt8, 4> PatternPixel(SInt32 frameIndex, int x, int y);
+    static void FillPattern(SInt32 frameIndex, GWorldPtr frame);
+    // Frames fetched and not yet released.
+    size_t OutstandingFrames() const { return outstanding.size(); }
+
+    // Blit {opacity, src top, left, bottom, right, dst top, left, bottom, right} draws the
+    // source rectangle over the destination rectangle (nearest neighbour when the sizes
+    // differ, clipped to both pixel maps) with, for each of the four bytes,
+    //     out = (src × opacity + dst × (255 − opacity) + 127) / 255   (integer division),
+    // so 255 gives the source and 0 the destination exactly. Opacities outside 0..255 are
+    // refused with kPluginBadParams.
+    static UInt8 BlendByte(UInt8 src, UInt8 dst, int opacity);
+
     // Blocks handed out by NewPtrClear/NewPtr and not yet given back.
     size_t LiveBlocks() const { return liveBlocks; }
 
@@ -57,6 +82,9 @@ class ScriptedHost {
     friend struct HostCallbacks;
     size_t liveBlocks = 0;
     int newPtrClearCount = 0;
+    std::intptr_t nextCookie = 1;
+    std::map<std::intptr_t, GWorldPtr> outstanding;
+    std::map<std::array<SInt32, 3>, GWorldPtr> frames; // by index, width, height
     ScriptedHost* previous = nullptr;
 };
 

@@ -1,0 +1,40 @@
+#include "host/iMovieGlue.h"
+
+#include "render/pixelBuffers.h"
+
+HYRefDVQuality FrameQuality(const HYPluginParams* params, SInt32 height) {
+    return params->proxyOnly && height <= kProxyQualityMaxRows ? kDVLowQuality : kDVHighQuality;
+}
+
+SInt16 GetFrameIntoGW(GWorldPtr theGW, HYPluginParams* params, SInt32 frameIndex, SInt16 disposeAfterUse) {
+    Rect frameRect = CarbonGetPortBounds(theGW);
+    SInt16 width = SInt16(frameRect.right - frameRect.left),
+           height = SInt16(frameRect.bottom - frameRect.top);
+    SInt64 absolute = SInt64(frameIndex) + params->startFrame;
+    if (absolute < 0 || absolute > INT32_MAX) return -1;
+
+    GWorldPtr clip = nullptr;
+    SInt16 volume = 0;
+    void* cookie = nullptr;
+    HYPluginResult result = params->procs->GetFrame(params->instance, SInt32(absolute), &clip, width, height,
+                                                    FrameQuality(params, height), &volume, &cookie);
+    // A failed fetch is reported as such even if the host handed something out with it.
+    if (result != kPluginOK) {
+        if (cookie) params->procs->ReleaseFrame(params->instance, cookie);
+        return result;
+    }
+    if (clip) {
+        PixMapHandle clipPix = GetGWorldPixMap(clip), framePix = GetGWorldPixMap(params->frame);
+        GWorldFlags clipState = GetPixelsState(clipPix), frameState = GetPixelsState(framePix);
+        LockPixels(clipPix);
+        LockPixels(framePix);
+        Rect clipRect = CarbonGetPortBounds(clip);
+        CopyBits(GetPortBitMapForCopyBits(clip), GetPortBitMapForCopyBits(theGW), &clipRect, &frameRect,
+                 srcCopy, nullptr);
+        SetPixelsState(framePix, frameState);
+        SetPixelsState(clipPix, clipState);
+        result = params->procs->ReleaseFrame(params->instance, cookie);
+        if (disposeAfterUse > 0) DisposeGWorld(clip);
+    }
+    return result;
+}

@@ -1,0 +1,13 @@
+// Fetching movie frames from the host into the plug-in's own buffers.
+#pragma once
+
+#include "HYPlugin.h"
+
+constexpr SInt16 kProxyQualityMaxRows = 259;
+
+// The fetch quality for a frame of this height.
+HYRefDVQuality FrameQuality(const HYPluginParams* params, SInt32 height);
+
+// Fetches the frame at frameIndex (relative to params->startFrame) scaled into the whole of
+// theGW. −1 for a negative absolute index, otherwise the host's result.
+SInt16 GetFrameIntoGW(GWorldPtr theGW, HYPluginParams* params, SInt32 frameIndex, SInt16 disposeAfterUse);

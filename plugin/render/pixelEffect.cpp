@@ -1,0 +1,84 @@
+#include "render/pixelEffect.h"
+
+#include "render/pixelBuffers.h"
+#include "render/pixelKernels.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// One buffer's pixels while the pass holds them.
+struct PixelAccessRec {
+    Ptr base;
+    SInt32 rowBytes;
+    Rect frame;
+    UInt32 savedState;
+};
+
+PixelAccessRec TakePixels(GWorldPtr gw) {
+    PixelAccessRec a{};
+    GetPixInfoFromGWorld(gw, a.base, a.rowBytes, a.frame, a.savedState);
+    return a;
+}
+
+void CopyPixelsOfRow(const UInt8* src, UInt8* dst, SInt32 count) {
+    if (count > 0 && src != dst) std::memmove(dst, src, size_t(count) * 4);
+}
+
+} // namespace
+
+void PixelDrive(GWorldPtr source, GWorldPtr dest, Rect theRect, PluginDataPtr theConfig, SInt32 currentFrame,
+                SInt32 numFrames, double s1, double s2, double s3) {
+    ThePixelEffect(source, dest, theRect, true, theConfig, currentFrame, numFrames, s1, s2, s3);
+}
+
+// The frame numbers and the host's slider values travel along but do not change the picture.
+void ThePixelEffect(GWorldPtr source, GWorldPtr dest, Rect activeRect, Boolean, PluginDataPtr theConfig,
+                    SInt32, SInt32, double, double, double) {
+    CGrafPtr savedPort;
+    GDHandle savedDevice;
+    GetGWorld(&savedPort, &savedDevice);
+    PixelEffect(source, dest, activeRect, true, theConfig);
+    SetGWorld(savedPort, savedDevice);
+}
+
+void PixelEffect(GWorldPtr source, GWorldPtr dest, Rect activeRect, Boolean copyRest,
+                 PluginDataPtr theConfig) {
+    if (!dest) dest = source;
+    if (!source || !theConfig) return;
+    PixelAccessRec src = TakePixels(source);
+    PixelAccessRec dst = TakePixels(dest);
+
+    SInt32 width = SInt32(src.frame.right) - src.frame.left,
+           height = SInt32(src.frame.bottom) - src.frame.top;
+    bool sameExtent = src.frame.right == dst.frame.right && src.frame.bottom == dst.frame.bottom &&
+                      width == SInt32(dst.frame.right) - dst.frame.left &&
+                      height == SInt32(dst.frame.bottom) - dst.frame.top;
+    if (sameExtent && width > 0 && height > 0 && src.base && dst.base) {
+        EffectSetupRec setup;
+        PrepareEffect(setup, theConfig->sliders[1], theConfig->sliders[2], theConfig->sliders[3]);
+        EffectKernelProc kernel = ChooseEffectKernel(setup);
+        // The rectangle, half-open, in columns and rows counted from the buffer's top-left.
+        SInt32 left = std::clamp<SInt32>(SInt32(activeRect.left) - src.frame.left, 0, width);
+        SInt32 right = std::clamp<SInt32>(SInt32(activeRect.right) - src.frame.left, left, width);
+        SInt32 top = std::clamp<SInt32>(SInt32(activeRect.top) - src.frame.top, 0, height);
+        SInt32 bottom = std::clamp<SInt32>(SInt32(activeRect.bottom) - src.frame.top, top, height);
+        for (SInt32 y = 0; y < height; ++y) {
+            const auto* in = reinterpret_cast<const UInt8*>(src.base + y * src.rowBytes);
+            auto* out = reinterpret_cast<UInt8*>(dst.base + y * dst.rowBytes);
+            bool inRows = y >= top && y < bottom && right > left;
+            if (!inRows) {
+                if (copyRest) CopyPixelsOfRow(in, out, width);
+                continue;
+            }
+            if (copyRest) {
+                CopyPixelsOfRow(in, out, left);
+                CopyPixelsOfRow(in + 4 * right, out + 4 * right, width - right);
+            }
+            kernel(in + 4 * left, out + 4 * left, right - left, setup);
+        }
+    }
+    SetPixelsState(GetGWorldPixMap(source), src.savedState);
+    SetPixelsState(GetGWorldPixMap(dest), dst.savedState);
+}

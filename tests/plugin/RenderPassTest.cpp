@@ -1,0 +1,304 @@
+#include "host/RenderPass.h"
+#include "dialog/configdlghandler.h"
+#include "host/EffectLayer.h"
+#include "host/iMovieGlue.h"
+#include "model/relRects.h"
+#include "render/callPixelFX.h"
+#include "render/pixelBuffers.h"
+#include "ScriptedHost.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+using Pixel = std::array<UInt8, 4>;
+const Pixel kUntouched{1, 2, 3, 4};
+
+UInt8 Formula(int c, int amount) {
+    double S = 1.0 - amount / 100.0, I = 1.0 - S;
+    double v = std::trunc(c * S + (255 - c) * I);
+    return UInt8(v < 0 ? 0 : v > 255 ? 255 : v);
+}
+
+class RenderPass : public testing::Test {
+  protected:
+    void SetUp() override {
+        UnloadEffectLayer(&host.procs);
+        params = host.MakeParams(kPlugGetInfo);
+        ASSERT_EQ(PluginMain(0, &params), kPluginOK);
+        Rect bounds{0, 0, 30, 40};
+        ASSERT_EQ(NewGWorld(&output, 32, &bounds, nullptr, nullptr, 0), noErr);
+        Paint(output, kUntouched);
+        params.frame = output;
+        params.frameRect = Rect{4, 3, 24, 35}; // 32 × 20, inside the output
+        params.startFrame = 100;
+        params.frameCount = 10;
+    }
+    void TearDown() override {
+        Call(kPlugTerminate);
+        DisposeGWorld(output);
+        UnloadEffectLayer(&host.procs);
+    }
+    int Call(HYPluginSelector selector) {
+        params.selector = selector;
+        return PluginMain(0, &params);
+    }
+    int Frame(SInt32 renderFrame) {
+        params.renderFrame = renderFrame;
+        return Call(kPlugDoFrame);
+    }
+    static void Paint(GWorldPtr gw, Pixel p) {
+        PixMapHandle pm = GetGWorldPixMap(gw);
+        Rect b = CarbonGetPortBounds(gw);
+        for (int y = 0; y < b.bottom; ++y)
+            for (int x = 0; x < b.right; ++x)
+                std::memcpy(GetPixBaseAddr(pm) + y * GetPixRowBytes(pm) + 4 * x, p.data(), 4);
+    }
+    static Pixel At(GWorldPtr gw, int x, int y) {
+        PixMapHandle pm = GetGWorldPixMap(gw);
+        Pixel p;
+        std::memcpy(p.data(), GetPixBaseAddr(pm) + y * GetPixRowBytes(pm) + 4 * x, 4);
+        return p;
+    }
+    // The output expected after rendering renderFrame: computed from the host's pattern,
+    // the rectangle and amounts, and the fade's opacity (−1: no fade).
+    Pixel Expected(int x, int y, SInt32 renderFrame, int opacity) const {
+        const Rect& fr = params.frameRect;
+        if (x < fr.left || x >= fr.right || y < fr.top || y >= fr.bottom) return kUntouched;
+        int fx = x - fr.left, fy = y - fr.top;
+        Pixel raw = testhost::ScriptedHost::PatternPixel(params.startFrame + renderFrame, fx, fy);
+        Pixel out = raw;
+        Rect r = Rel2Rect(gMasterConfig->startRel,
+                          Rect{0, 0, SInt16(fr.bottom - fr.top), SInt16(fr.right - fr.left)});
+        if (fy >= r.top && fy < r.bottom && fx >= r.left && fx < r.right)
+            out =
+                Pixel{255, Formula(raw[1], gMasterConfig->sliders[1]),
+                      Formula(raw[2], gMasterConfig->sliders[2]), Formula(raw[3], gMasterConfig->sliders[3])};
+        if (opacity >= 0)
+            for (int i = 0; i < 4; ++i)
+                out[size_t(i)] = testhost::ScriptedHost::BlendByte(raw[size_t(i)], out[size_t(i)], opacity);
+        return out;
+    }
+    void ExpectWholeOutput(SInt32 renderFrame, int opacity) {
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 40; ++x)
+                ASSERT_EQ(At(output, x, y), Expected(x, y, renderFrame, opacity))
+                    << "frame " << renderFrame << " at " << x << "," << y;
+    }
+    EffectData* Pass() { return static_cast<EffectData*>(params.clientData); }
+
+    testhost::ScriptedHost host;
+    HYPluginParams params{};
+    GWorldPtr output = nullptr;
+};
+
+} // namespace
+
+// A whole clip with fades in and out, checked pixel by pixel inside, outside and on the
+// edges of the rectangle and of frameRect.
+TEST_F(RenderPass, WholeClipWithFadesInAndOutIsPixelExact) {
+    gMasterConfig->startRel = SetRelRect(0.25, 0.2, 0.75, 0.9);
+    gMasterConfig->sliders[1] = 30;
+    gMasterConfig->sliders[2] = 60;
+    gMasterConfig->sliders[3] = 90;
+    host.filterInfo.fadeInFrames = 3;
+    host.filterInfo.fadeOutFrames = 4;
+    ASSERT_EQ(Call(kPlugInitialize), kPluginOK);
+    const int opacities[10] = {255, 170, 85, -1, -1, -1, -1, 63, 127, 191};
+    for (SInt32 f = 0; f < 10; ++f) {
+        host.ClearCalls();
+        Paint(output, kUntouched);
+        ASSERT_EQ(Frame(f), kPluginOK);
+        ExpectWholeOutput(f, opacities[f]);
+        EXPECT_EQ(host.CountOf("Blit"), opacities[f] < 0 ? 0u : 1u) << f;
+        if (opacities[f] >= 0) {
+            EXPECT_EQ(host.CallsOf("Blit")[0].args[0], opacities[f]);
+        }
+        auto get = host.CallsOf("GetFrame");
+        ASSERT_EQ(get.size(), 1u);
+        EXPECT_EQ(get[0].args[0], 100 + f);
+        EXPECT_EQ(get[0].args[1], 32);
+        EXPECT_EQ(get[0].args[2], 20);
+        EXPECT_EQ(host.CallsOf("ReleaseFrame")[0].args[0], get[0].args[4]);
+        EXPECT_EQ(host.CallsOf("MixAudio")[0].args, (std::vector<std::int64_t>{get[0].args[4], 256}));
+    }
+    EXPECT_EQ(host.OutstandingFrames(), 0u);
+    EXPECT_EQ(gMostRecentStartFrame, 100);
+    EXPECT_EQ(gMostRecentFrameCount, 10);
+}
+
+TEST_F(RenderPass, FadesAreClampedToTheClip) {
+    struct Case {
+        SInt32 frames, in, out, wantIn, wantOut;
+    } cases[] = {{10, 8, 8, 5, 5},   {11, 8, 8, 5, 5},  {10, 20, 0, 10, 0},
+                 {10, 0, 30, 0, 10}, {10, -4, 3, 0, 3}, {10, 2, -7, 2, 0}};
+    for (const Case& c : cases) {
+        params.frameCount = c.frames;
+        host.filterInfo.fadeInFrames = c.in;
+        host.filterInfo.fadeOutFrames = c.out;
+        ASSERT_EQ(Call(kPlugInitialize), kPluginOK);
+        EXPECT_EQ(Pass()->fadeInFrames, c.wantIn) << c.frames << " " << c.in << " " << c.out;
+        EXPECT_EQ(Pass()->fadeOutFrames, c.wantOut) << c.frames << " " << c.in << " " << c.out;
+        Call(kPlugTerminate);
+    }
+}
+
+TEST_F(RenderPass, FadeOpacitiesStayInRange) {
+    EXPECT_EQ(FadeOpacity(0, 100, 10, 0), 255);
+    EXPECT_EQ(FadeOpacity(5, 100, 10, 0), 127);
+    EXPECT_EQ(FadeOpacity(9, 100, 10, 0), 25);
+    EXPECT_FALSE(IsFadeFrame(10, 100, 10, 0));
+    EXPECT_FALSE(IsFadeFrame(90, 100, 0, 10));
+    EXPECT_EQ(FadeOpacity(95, 100, 0, 10), 127);
+    EXPECT_EQ(FadeOpacity(99, 100, 0, 10), 229);
+    EXPECT_FALSE(IsFadeFrame(5, 100, 0, 0));
+    // Frames outside the clip: before its start, and past its end with no fade-out.
+    EXPECT_EQ(FadeOpacity(-3, 100, 10, 0), 255);
+    EXPECT_EQ(FadeOpacity(120, 100, 0, 10), 255);
+    EXPECT_FALSE(IsFadeFrame(120, 100, 10, 0));
+}
+
+TEST_F(RenderPass, ProxyQualityAndAudio) {
+    ASSERT_EQ(Call(kPlugInitialize), kPluginOK);
+    params.proxyOnly = true;
+    for (SInt16 rows : {SInt16(240), SInt16(260)}) {
+        host.ClearCalls();
+        params.frameRect = Rect{0, 0, rows, 20};
+        EXPECT_EQ(Frame(2), kPluginOK);
+        EXPECT_EQ(host.CallsOf("GetFrame")[0].args[3], rows <= 259 ? kDVLowQuality : kDVHighQuality);
+        EXPECT_EQ(host.CountOf("MixAudio"), 0u);
+    }
+}
+
+TEST_F(RenderPass, NegativeAbsoluteFrameFetchesNothing) {
+    ASSERT_EQ(Call(kPlugInitialize), kPluginOK);
+    params.startFrame = 2;
+    host.failures["ReleaseFrame"] = kPluginCantGetNeededFrame;
+    EXPECT_EQ(Frame(-3), kPluginCantGetNeededFrame);
+    EXPECT_EQ(host.CountOf("GetFrame"), 0u);
+    EXPECT_EQ(host.CallsOf("ReleaseFrame")[0].args[0], 0);
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x)
+            ASSERT_EQ(At(output, x, y), kUntouched);
+}
+
+TEST_F(RenderPass, HostFailuresAreReportedAndLeaveTheOutput) {
+    host.filterInfo.fadeInFrames = 5;
+    ASSERT_EQ(Call(kPlugInitialize), kPluginOK);
+    host.failures["GetFrame"] = kPluginCantGetNeededFrame;
+    host.failures["ReleaseFrame"] = kPluginFailed;
+    EXPECT_EQ(Frame(1), kPluginCantGetNeededFrame);
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x)
+            ASSERT_EQ(At(output, x, y), kUntouched);
+    host.failures.clear();
+    host.failures["Blit"] = kPluginTryAgainLater;
+    EXPECT_EQ(Frame(1), kPluginTryAgainLater);
+    EXPECT_EQ(host.CountOf("MixAudio"), 0u);
+    host.failures.clear();
+    host.failures["MixAudio"] = kPluginFailed;
+    EXPECT_EQ(Frame(7), kPluginFailed);
+    EXPECT_EQ(host.OutstandingFrames(), 0u);
+    host.failures.clear();
+    void* pass = params.clientData;
+    params.clientData = nullptr;
+    EXPECT_EQ(Frame(1), kPluginBadParams);
+    params.clientData = pass;
+}
+
+TEST_F(RenderPass, PassesOpenAndCloseWithoutLeaks) {
+    size_t master = host.LiveBlocks();
+    EXPECT_EQ(Call(kPlugTerminate), kPluginOK); // no pass
+    EXPECT_EQ(host.CountOf("DisposePtr"), 0u);
+    ASSERT_EQ(Call(kPlugInitialize), kPluginOK);
+    void* pass = params.clientData;
+    PluginDataPtr firstCopy = Pass()->effectConfig;
+    gMasterConfig->sliders[1] = 42;
+    ASSERT_EQ(Call(kPlugInitialize), kPluginOK); // reuses the pass, replaces the copy
+    EXPECT_EQ(params.clientData, pass);
+    EXPECT_EQ(Pass()->effectConfig->sliders[1], 42);
+    EXPECT_EQ(host.LiveBlocks(), master + 2) << "the first copy is freed";
+    (void)firstCopy;
+    EXPECT_EQ(Call(kPlugTerminate), kPluginOK);
+    EXPECT_EQ(params.clientData, nullptr);
+    EXPECT_EQ(host.LiveBlocks(), master);
+
+    host.failures["GetFilterInfo"] = kPluginFailed; // its result, the pass stays open
+    EXPECT_EQ(Call(kPlugInitialize), kPluginFailed);
+    EXPECT_NE(params.clientData, nullptr);
+    Call(kPlugTerminate);
+    host.failures.clear();
+
+    host.failNewPtrClearFrom = int(host.CountOf("NewPtrClear")) + 1; // the pass record works, its copy not
+    EXPECT_EQ(Call(kPlugInitialize), kPluginOutOfMemory);
+    EXPECT_EQ(params.clientData, nullptr);
+    EXPECT_EQ(host.LiveBlocks(), master);
+    host.failNewPtrClearFrom = -1;
+}
+
+TEST_F(RenderPass, PlaceholderRunsAPassOfItsOwn) {
+    ASSERT_EQ(Call(kPlugInitialize), kPluginOK);
+    void* callerPass = params.clientData;
+    PluginDataPtr callerCopy = Pass()->effectConfig;
+    size_t blocks = host.LiveBlocks();
+    params.getInfo.bestThumbOffset = 4;
+    EXPECT_EQ(Call(kPlugFilePlaceHolder), kPluginOK);
+    EXPECT_EQ(params.clientData, callerPass);
+    EXPECT_EQ(Pass()->effectConfig, callerCopy);
+    EXPECT_EQ(host.LiveBlocks(), blocks);
+    EXPECT_EQ(host.CallsOf("GetFrame").back().args[0], 104);
+    ExpectWholeOutput(4, -1);
+    EXPECT_EQ(Frame(5), kPluginOK); // the caller's pass still works
+}
+
+TEST_F(RenderPass, FrameRectReachingOutsideTheOutputIsClipped) {
+    ASSERT_EQ(Call(kPlugInitialize), kPluginOK);
+    params.frameRect = Rect{-5, -7, 40, 50};
+    ASSERT_EQ(Frame(0), kPluginOK);
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x)
+            ASSERT_EQ(At(output, x, y), Expected(x, y, 0, -1));
+}
+
+TEST_F(RenderPass, GetFrameIntoGWScalesTheHostFrame) {
+    GWorldPtr gw = AllocateGWorld(16, 8);
+    params.startFrame = 0;
+    host.ClearCalls();
+    EXPECT_EQ(GetFrameIntoGW(gw, &params, -1, 0), -1);
+    EXPECT_EQ(host.calls.size(), 0u);
+    params.startFrame = 10;
+    EXPECT_EQ(GetFrameIntoGW(gw, &params, 2, 0), kPluginOK);
+    EXPECT_EQ(host.CallsOf("GetFrame")[0].args[0], 12);
+    EXPECT_EQ(At(gw, 5, 3), testhost::ScriptedHost::PatternPixel(12, 5, 3));
+    EXPECT_EQ(host.OutstandingFrames(), 0u);
+    host.failures["GetFrame"] = kPluginFailed;
+    EXPECT_EQ(GetFrameIntoGW(gw, &params, 2, 0), kPluginFailed);
+    DisposeGWorld(gw);
+}
+
+TEST_F(RenderPass, DialogPreviewUsesTheDialogsConfiguration) {
+    PluginDataRec cfg = *gMasterConfig;
+    cfg.startRel = SetRelRect(0.0, 0.0, 0.5, 1.0);
+    gConfigWorkSpace.theConfig = &cfg;
+    GWorldPtr src = AllocateGWorld(8, 4), dst = AllocateGWorld(8, 4);
+    testhost::ScriptedHost::FillPattern(3, src);
+    CallPixelEffect(src, dst);
+    for (int x = 0; x < 8; ++x) {
+        Pixel raw = testhost::ScriptedHost::PatternPixel(3, x, 2);
+        Pixel want = x < 4 ? Pixel{255, UInt8(255 - raw[1]), UInt8(255 - raw[2]), UInt8(255 - raw[3])} : raw;
+        EXPECT_EQ(At(dst, x, 2), want) << x;
+    }
+    gConfigWorkSpace.theConfig = nullptr;
+    DisposeGWorld(src);
+    DisposeGWorld(dst);
+}
+
+TEST_F(RenderPass, EffectWithoutConfigurationStops) {
+    SInt16 opacity = 0;
+    EXPECT_EXIT(DoEffect(nullptr, &params, output, output, 0, 0, 0, 1, 0, 0, 0, opacity),
+                testing::ExitedWithCode(70),
+                "uninited theData in Plugin Effect master proc. need to call init before calling me");
+}
