@@ -2,6 +2,7 @@
 #include "CommandLine.h"
 #include "InfoCommand.h"
 #include "RenderCommand.h"
+#include "SettingsCommand.h"
 
 #include <cstdio>
 #include <cstring>
@@ -20,6 +21,7 @@ const char* const kUsage =
     "  info         describe the plug-in as the editor sees it\n"
     "  render       render a clip through the plug-in into a video file or PNG frames\n"
     "  placeholder  render the placeholder picture of a clip into a PNG file\n"
+    "  settings     show, reset or set the saved configuration of the effect\n"
     "\n"
     "Run 'umbrawash <command> --help' for the options of a command.\n";
 
@@ -40,6 +42,7 @@ int main(int argc, char** argv) {
     if (command == "info") return cli::RunInfo(args);
     if (command == "render") return cli::RunRender(args);
     if (command == "placeholder") return cli::RunPlaceholder(args);
+    if (command == "settings") return cli::RunSettings(args);
     std::fprintf(stderr, "umbrawash: unknown command '%s'\n%s", command.c_str(), kUsage);
     return cli::kExitUsage;
 }
