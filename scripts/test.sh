@@ -15,3 +15,6 @@ echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 ctest --test-dir "$root/build-asan" --output-on-failure -j"$jobs"
+
+echo "== fuzzing the resource-file reader and ReadConfig (clang, libFuzzer), 60 seconds"
+"$root/scripts/fuzz.sh" 60

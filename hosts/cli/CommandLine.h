@@ -24,7 +24,7 @@ struct ParsedArgs {
     std::optional<std::string> Value(const std::string& flag) const;
 };
 
-// Reads args against the known flags; on an unknown flag or a missing value returns nothing and sets error.
+// Reads args against spec; on an unknown flag or a missing value returns nothing and sets error.
 std::optional<ParsedArgs> ParseArgs(const std::vector<std::string>& args, const FlagSpec& spec,
                                     std::string& error);
 

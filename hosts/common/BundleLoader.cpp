@@ -1,6 +1,10 @@
 #include "common/BundleLoader.h"
 
+#include "toolbox/Resources.h"
+
 #include <dlfcn.h>
+
+#include <algorithm>
 
 #include <filesystem>
 #include <fstream>
@@ -41,6 +45,7 @@ LoadedBundle LoadedBundle::Open(const std::string& bundleDir, std::string& error
         error = "the plug-in library exports no entry point 'main': " + bundle.libraryPath_;
         return {};
     }
+    if (!OpenBundleResources(bundleDir, bundle.resourceFiles_, error)) return {};
     return bundle;
 }
 
@@ -53,13 +58,35 @@ LoadedBundle& LoadedBundle::operator=(LoadedBundle&& other) noexcept {
     std::swap(entry_, other.entry_);
     std::swap(identifier_, other.identifier_);
     std::swap(libraryPath_, other.libraryPath_);
+    std::swap(resourceFiles_, other.resourceFiles_);
     return *this;
 }
 
 LoadedBundle::~LoadedBundle() {
     // The plug-in keeps process-wide state and may have registered handlers with the
-    // toolbox; like a host on the platform, keep the code loaded until the process ends.
+    // toolbox; like a host on the platform, keep the code and its resource files loaded
+    // until the process ends.
     handle_ = nullptr;
+}
+
+bool OpenBundleResources(const std::string& bundleDir, std::vector<SInt16>& refNums, std::string& error) {
+    std::error_code ec;
+    std::vector<fs::path> files;
+    for (const auto& entry : fs::directory_iterator(fs::path(bundleDir) / "Contents" / "Resources", ec))
+        if (entry.path().extension() == ".rsrc") files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    for (const auto& file : files) {
+        FSSpec spec;
+        OSErr err = toolbox::FSSpecFromPath(file.string(), &spec);
+        SInt16 refNum = err == noErr ? FSpOpenResFile(&spec, fsRdPerm) : -1;
+        if (refNum == -1) {
+            error = "cannot read the bundle's resources " + file.string() + " (error " +
+                    std::to_string(err != noErr ? err : ResError()) + ")";
+            return false;
+        }
+        refNums.push_back(refNum);
+    }
+    return true;
 }
 
 std::string DefaultBundlePath() {

@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <sys/wait.h>
 
@@ -62,4 +63,80 @@ TEST(Cli, AMissingBundleIsAClearFailure) {
     CommandResult run = RunCommand("info --bundle /nonexistent/Some.bundle", true);
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.out.find("/nonexistent/Some.bundle"), std::string::npos);
+}
+
+namespace {
+
+std::string PrefsFile() {
+    return std::string(std::getenv("XDG_CONFIG_HOME")) + "/zorlt-Prefs";
+}
+
+std::string FileBytes(const std::string& path) {
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return "<missing>";
+    std::string bytes;
+    std::array<char, 4096> buf;
+    size_t n;
+    while ((n = fread(buf.data(), 1, buf.size(), f)) > 0)
+        bytes.append(buf.data(), n);
+    std::fclose(f);
+    return bytes;
+}
+
+} // namespace
+
+TEST(Cli, SettingsSetIsShownAndResetRestoresTheDefaults) {
+    std::remove(PrefsFile().c_str());
+    auto show = nlohmann::json::parse(RunCommand("settings show --json").out);
+    EXPECT_EQ(show["saved"], false);
+    EXPECT_EQ(show["path"], PrefsFile());
+
+    ASSERT_EQ(RunCommand("settings set --red 30 --green 0 --blue 100 --rect 0.25,0.5,0.75,1 --standard hd "
+                         "--keep-proportions yes")
+                  .status,
+              0);
+    show = nlohmann::json::parse(RunCommand("settings show --json").out);
+    EXPECT_EQ(show["saved"], true);
+    EXPECT_EQ(show["red"], 30);
+    EXPECT_EQ(show["green"], 0);
+    EXPECT_EQ(show["rect"]["left"], 0.25);
+    EXPECT_EQ(show["rect"]["top"], 0.5);
+    EXPECT_EQ(show["rect"]["right"], 0.75);
+    EXPECT_EQ(show["rect"]["bottom"], 1.0);
+    EXPECT_EQ(show["standard"], "hd");
+    EXPECT_EQ(show["keepProportions"], true);
+
+    ASSERT_EQ(RunCommand("settings set --blue 5").status, 0);
+    show = nlohmann::json::parse(RunCommand("settings show --json").out);
+    EXPECT_EQ(show["red"], 30) << "set keeps the fields it was not given";
+    EXPECT_EQ(show["blue"], 5);
+    EXPECT_NE(RunCommand("settings show").out.find("red                30 %"), std::string::npos);
+
+    ASSERT_EQ(RunCommand("settings reset").status, 0);
+    show = nlohmann::json::parse(RunCommand("settings show --json").out);
+    EXPECT_EQ(show["red"], 100);
+    EXPECT_EQ(show["standard"], "ntsc");
+}
+
+TEST(Cli, BadSettingsValuesNameTheFlagExitWith2AndChangeNothing) {
+    ASSERT_EQ(RunCommand("settings set --red 12").status, 0);
+    const std::string before = FileBytes(PrefsFile());
+    struct Case {
+        const char* args;
+        const char* named;
+    };
+    for (Case c : {Case{"--red 101", "--red"}, Case{"--green -1", "--green"}, Case{"--blue 5x", "--blue"},
+                   Case{"--red 30 --blue 50.5", "--blue"}, Case{"--rect 0,0,1", "--rect"},
+                   Case{"--rect 0.5,0,0.5,1", "--rect"}, Case{"--rect 0,0,1,1.5", "--rect"},
+                   Case{"--rect 0,0,nan,1", "--rect"}, Case{"--standard secam", "--standard"},
+                   Case{"--keep-proportions maybe", "--keep-proportions"}}) {
+        CommandResult run = RunCommand(std::string("settings set ") + c.args, true);
+        EXPECT_EQ(run.status, 2) << c.args;
+        EXPECT_NE(run.out.find(c.named), std::string::npos) << c.args << ": " << run.out;
+        EXPECT_EQ(FileBytes(PrefsFile()), before) << c.args;
+    }
+    for (const char* args :
+         {"settings", "settings set", "settings frob", "settings show --red 3", "settings reset x"})
+        EXPECT_EQ(RunCommand(args, true).status, 2) << args;
+    EXPECT_EQ(FileBytes(PrefsFile()), before);
 }

@@ -1,9 +1,11 @@
 #include "ScriptedHost.h"
 
+#include "common/BundleLoader.h"
 #include "common/HostProcs.h"
 
 #include "toolbox/MacMemory.h"
 #include "toolbox/QuickDraw.h"
+#include "toolbox/Resources.h"
 
 #include <algorithm>
 #include <cstring>
@@ -184,6 +186,8 @@ ScriptedHost::ScriptedHost() : procs(hosts::MakeDefaultProcs()) {
 ScriptedHost::~ScriptedHost() {
     for (auto& [key, frame] : frames)
         DisposeGWorld(frame);
+    for (SInt16 refNum : bundleResourceFiles)
+        CloseResFile(refNum);
     gCurrentHost = previous;
 }
 
@@ -204,6 +208,11 @@ void ScriptedHost::FillPattern(SInt32 frameIndex, GWorldPtr frame) {
 
 UInt8 ScriptedHost::BlendByte(UInt8 src, UInt8 dst, int opacity) {
     return UInt8((src * opacity + dst * (255 - opacity) + 127) / 255);
+}
+
+bool ScriptedHost::OpenBundleResources(const std::string& bundleDir) {
+    std::string error;
+    return hosts::OpenBundleResources(bundleDir, bundleResourceFiles, error);
 }
 
 ScriptedHost* ScriptedHost::Current() {

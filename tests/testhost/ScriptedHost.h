@@ -78,6 +78,11 @@ class ScriptedHost {
 
     static ScriptedHost* Current();
 
+    // Opens the bundle's resource files into the resource chain, as a host does before it
+    // calls the plug-in (tests pass testpaths::Bundle()); they are closed again with the host.
+    bool OpenBundleResources(const std::string& bundleDir);
+    const std::vector<SInt16>& BundleResourceFiles() const { return bundleResourceFiles; }
+
   private:
     friend struct HostCallbacks;
     size_t liveBlocks = 0;
@@ -86,6 +91,7 @@ class ScriptedHost {
     std::map<std::intptr_t, GWorldPtr> outstanding;
     std::map<std::array<SInt32, 3>, GWorldPtr> frames; // by index, width, height
     ScriptedHost* previous = nullptr;
+    std::vector<SInt16> bundleResourceFiles;
 };
 
 } // namespace testhost

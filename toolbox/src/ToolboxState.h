@@ -21,6 +21,7 @@
 namespace toolbox {
 
 struct CFObject;
+struct ResourceFile;
 
 // QuickDraw: pixel memory of disposed buffers, kept for the next buffer of a fitting size
 // so that a render does not fault in fresh pages on every frame. Blocks are malloc'd.
@@ -50,6 +51,18 @@ struct ToolboxState {
     GrafPort* currentPort = nullptr;
     GDHandle currentDevice = nullptr;
     PixelMemoryPool pixelPool;
+
+    // Files: directory numbers (FSSpec.parID) and the absolute paths they stand for; the
+    // number of directories[i] is kFirstDirID + i (files/Files.cpp).
+    std::vector<std::string> directories;
+
+    // Resources: the open resource files, oldest first (the chain is searched from the
+    // current file towards the front), the current file's reference number (0: none),
+    // the next reference number to hand out, and the result of the last call.
+    std::vector<std::shared_ptr<ResourceFile>> resourceFiles;
+    SInt16 currentResFile = 0;
+    SInt16 nextResRefNum = 1;
+    OSErr resError = noErr;
 };
 
 extern ToolboxState gToolbox;

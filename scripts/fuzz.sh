@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets with clang (libFuzzer + AddressSanitizer) into build-fuzz/ and runs
+# each for a fixed time over a copy of its committed seed corpus. Any finding fails.
+#
+#   scripts/fuzz.sh [SECONDS]     default 60 seconds per target
+set -euo pipefail
+
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+seconds=${1:-60}
+build_dir="$root/build-fuzz"
+
+cmake -S "$root" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
+    -DUMBRAWASH_FUZZ=ON -DUMBRAWASH_TESTS=OFF -DUMBRAWASH_BENCH=OFF >/dev/null
+cmake --build "$build_dir" -j"$(nproc)" --target fuzz_resource_file
+
+run_dir="$root/fuzz/corpus-run/resourcefile"
+rm -rf "$run_dir"
+mkdir -p "$run_dir"
+cp "$root"/fuzz/corpus/resourcefile/* "$run_dir"/
+cd "$build_dir"
+ASAN_OPTIONS=detect_leaks=1 "$build_dir/fuzz/fuzz_resource_file" -max_total_time="$seconds" -timeout=10 \
+    -rss_limit_mb=2048 -print_final_stats=1 "$run_dir" "$root/fuzz/corpus/resourcefile"

@@ -1,0 +1,31 @@
+// Whole-file reading and crash-safe writing, shared by the File and Resource Managers.
+#pragma once
+
+#include "toolbox/MacTypes.h"
+
+#include <span>
+#include <string>
+#include <vector>
+
+namespace toolbox {
+
+// Files larger than this are not read; no file of ours comes near it.
+constexpr size_t kMaxFileRead = size_t(64) << 20;
+
+// Reads the whole file; fnfErr, permErr, ioErr, or paramErr when it exceeds kMaxFileRead.
+OSErr ReadWholeFile(const std::string& path, std::vector<UInt8>& bytes);
+
+// Replaces the file with bytes: writes a new file beside it, flushes it to disk and renames
+// it over the old one, so a crash leaves either file whole. The old file's mode is kept.
+OSErr ReplaceFile(const std::string& path, std::span<const UInt8> bytes);
+
+// Creates the file with bytes, the same way, but never over an existing file (dupFNErr).
+OSErr CreateFileWith(const std::string& path, std::span<const UInt8> bytes);
+
+// The directory number of an absolute path, registered on first use (FSSpec.parID).
+SInt32 RegisterDirectory(const std::string& absolutePath);
+
+// The platform result code for an errno value of a failed file operation.
+OSErr ErrnoToOSErr(int err);
+
+} // namespace toolbox
