@@ -185,7 +185,8 @@ HYPluginResult RenderFrame(Frei0rInstanceRec& inst, uint32_t* target) {
     params.frame = targetGW;
     if (result == kPluginOK) result = CallPlugin(params, kPlugInitialize);
     if (result == kPluginOK) {
-        if (inst.values[kUseSaved] == 0.0) ApplyParams(inst, PassConfig(params));
+        PluginDataPtr config = PassConfig(params);
+        if (config && inst.values[kUseSaved] == 0.0) ApplyParams(inst, config);
         result = CallPlugin(params, kPlugDoFrame);
     }
     if (params.clientData) CallPlugin(params, kPlugTerminate);
