@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstddef>
 #include <cstdlib>
@@ -43,8 +45,16 @@ TEST(CrashSafety, KilledSavesAlwaysLeaveAWholeRecord) {
     FillRecord(first, 0);
     ASSERT_TRUE(SaveConfig(&first));
 
+    // Kill within the time of a few dozen saves on this machine (sanitizer builds are slower),
+    // so that kills land before, during and between saves.
+    auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 10; ++i)
+        SaveConfig(&first);
+    auto perSave =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start) / 10;
+    int maxDelay = std::clamp(int(perSave.count()) * 40, 4000, 50000);
     std::mt19937 random(12345);
-    std::uniform_int_distribution<int> delayMicroseconds(0, 4000);
+    std::uniform_int_distribution<int> delayMicroseconds(0, maxDelay);
     int reads = 0, changes = 0, lastSeen = -1;
     for (int round = 0; round < 300; ++round) {
         pid_t child = fork();

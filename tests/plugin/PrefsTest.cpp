@@ -69,7 +69,7 @@ void StoreRecordBytes(const std::vector<UInt8>& bytes) {
     ASSERT_EQ(toolbox::FSSpecFromPath(PrefsFile().string(), &spec), noErr);
     SInt16 ref = FSpOpenResFile(&spec, fsRdWrPerm);
     Handle h = NewHandle(Size(bytes.size()));
-    std::memcpy(*h, bytes.data(), bytes.size());
+    if (!bytes.empty()) std::memcpy(*h, bytes.data(), bytes.size());
     Str255 name;
     CopyCStringToPascal("Config Settings", name);
     AddResource(h, FourCC("Pref"), 1, name);

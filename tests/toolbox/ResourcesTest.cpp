@@ -159,8 +159,10 @@ TEST_F(ResourceFiles, DetachedHandlesOutliveTheFileAndReadOnlyFilesRefuseChanges
     SInt16 ref = FSpOpenResFile(&spec, fsRdPerm);
     Handle h = Get1Resource(FourCC("Pref"), 1);
     DetachResource(h);
-    AddResource(HandleOf("x"), FourCC("Pref"), 2, nullptr);
+    Handle refused = HandleOf("x");
+    AddResource(refused, FourCC("Pref"), 2, nullptr);
     EXPECT_EQ(ResError(), wrPermErr);
+    DisposeHandle(refused); // a handle AddResource refused stays the caller's
     RemoveResource(Get1Resource(FourCC("Pref"), 1));
     EXPECT_EQ(ResError(), wrPermErr);
     CloseResFile(ref);

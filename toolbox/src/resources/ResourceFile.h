@@ -2,6 +2,7 @@
 #pragma once
 
 #include "ResourceFormat.h"
+#include "toolbox/MacMemory.h"
 
 #include <string>
 
@@ -13,6 +14,15 @@ struct ResourceFile {
     bool writable = false;
     bool changed = false; // the map differs from the file on disk
     ResourceMap map;
+
+    ResourceFile() = default;
+    ResourceFile(const ResourceFile&) = delete;
+    ResourceFile& operator=(const ResourceFile&) = delete;
+    // The loaded resources belong to the file and go with it (detached ones are the caller's).
+    ~ResourceFile() {
+        for (auto& entry : map.entries)
+            if (entry.handle) DisposeHandle(entry.handle);
+    }
 };
 
 } // namespace toolbox

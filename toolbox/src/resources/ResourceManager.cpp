@@ -260,11 +260,9 @@ void CloseResFile(SInt16 refNum) {
         return;
     }
     OSErr err = WriteOut(**it);
-    for (auto& entry : (*it)->map.entries)
-        if (entry.handle) DisposeHandle(entry.handle);
     if (gToolbox.currentResFile == refNum)
         gToolbox.currentResFile = it == files.begin() ? 0 : (*(it - 1))->refNum;
-    files.erase(it);
+    files.erase(it); // frees the file's loaded resources
     Result() = err;
 }
 
