@@ -294,10 +294,9 @@ int RunRender(const std::vector<std::string>& args) {
         else if (!error.empty())
             std::fprintf(stderr, "umbrawash render: leaving the audio out: %s\n", error.c_str());
     }
+    CatchInterrupts();
     std::unique_ptr<VideoWriter> writer = VideoWriter::Open(spec, error);
     if (!writer) return Fail(error);
-
-    CatchInterrupts();
     EncodeBehind encoder(std::move(writer), std::move(audio), spec.audio, info.frameRate, kQueueDepth);
     PassResult pass = RunPass(job, bundle, *clip->frames, frameCount, width, height, encoder);
     if (pass.status == kExitOK && !encoder.Finish(pass.error)) pass.status = kExitFailure;
