@@ -1,6 +1,7 @@
 // umbrawash: the command-line host of the Umbrawash plug-in.
 #include "CommandLine.h"
 #include "InfoCommand.h"
+#include "RenderCommand.h"
 #include "SettingsCommand.h"
 
 #include <cstdio>
@@ -17,8 +18,10 @@ const char* const kUsage =
     "loads the Umbrawash plug-in bundle and drives it as a video editor would.\n"
     "\n"
     "commands:\n"
-    "  info      describe the plug-in as the editor sees it\n"
-    "  settings  show, reset or set the saved configuration of the effect\n"
+    "  info         describe the plug-in as the editor sees it\n"
+    "  render       render a clip through the plug-in into a video file or PNG frames\n"
+    "  placeholder  render the placeholder picture of a clip into a PNG file\n"
+    "  settings     show, reset or set the saved configuration of the effect\n"
     "\n"
     "Run 'umbrawash <command> --help' for the options of a command.\n";
 
@@ -37,6 +40,8 @@ int main(int argc, char** argv) {
         return cli::kExitOK;
     }
     if (command == "info") return cli::RunInfo(args);
+    if (command == "render") return cli::RunRender(args);
+    if (command == "placeholder") return cli::RunPlaceholder(args);
     if (command == "settings") return cli::RunSettings(args);
     std::fprintf(stderr, "umbrawash: unknown command '%s'\n%s", command.c_str(), kUsage);
     return cli::kExitUsage;

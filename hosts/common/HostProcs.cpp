@@ -1,18 +1,35 @@
 #include "common/HostProcs.h"
 
+#include "common/Blit.h"
+
 #include "toolbox/MacMemory.h"
 
 #include <cstring>
 
 namespace {
 
+hosts::BlockLedger* lgLedger = nullptr;
+
+Ptr Recorded(Ptr block, SInt32 byteCount) {
+    if (block && lgLedger) {
+        lgLedger->live[block] = byteCount;
+        ++lgLedger->handedOut;
+    }
+    return block;
+}
 Ptr HostNewPtr(SInt32 byteCount) {
-    return NewPtr(byteCount);
+    return Recorded(NewPtr(byteCount), byteCount);
 }
 Ptr HostNewPtrClear(SInt32 byteCount) {
-    return NewPtrClear(byteCount);
+    return Recorded(NewPtrClear(byteCount), byteCount);
 }
 void HostDisposePtr(Ptr block) {
+    if (block && lgLedger) {
+        if (!lgLedger->live.erase(block)) {
+            ++lgLedger->strayDisposals;
+            return;
+        }
+    }
     DisposePtr(block);
 }
 
@@ -54,9 +71,6 @@ HYPluginResult NoAudioFrame(void*, SInt32, void**, SInt32*, void**) {
     return kPluginUnimplemented;
 }
 HYPluginResult NoInfoRecord(void*, void*) {
-    return kPluginUnimplemented;
-}
-HYPluginResult NoBlit(PixMapHandle, PixMapHandle, const Rect*, const Rect*, SInt16) {
     return kPluginUnimplemented;
 }
 HYPluginResult NoFillRect(PixMapHandle, const Rect*, const RGBColor*) {
@@ -112,7 +126,7 @@ HYProcs MakeDefaultProcs() {
     p.GetMovieInfo = NoInfoRecord;
     p.GetClipInfo = NoInfoRecord;
     p.SetClipInfo = NoInfoRecord;
-    p.Blit = NoBlit;
+    p.Blit = BlitPixMaps;
     p.FillRect = NoFillRect;
     p.TextBounds = NoTextBounds;
     p.DrawText = NoDrawText;
@@ -127,6 +141,27 @@ HYProcs MakeDefaultProcs() {
     p.CGDrawText = NoCGDrawText;
     p.CGStringWidth = NoCGStringWidth;
     return p;
+}
+
+std::string DescribeResult(int result) {
+    static const char* const names[] = {"kPluginOK",
+                                        "kPluginCancel",
+                                        "kPluginFinished",
+                                        "kPluginBadParams",
+                                        "kPluginOutOfMemory",
+                                        "kPluginOutOfDiskSpace",
+                                        "kPluginFailed",
+                                        "kPluginCantGetNeededFrame",
+                                        "kPluginUnimplemented",
+                                        "kPluginTryAgainLater",
+                                        "kPluginAppIsTooOld",
+                                        "kPluginAppIsTooNew"};
+    std::string name = result >= 0 && result <= 11 ? names[result] : "unknown result";
+    return name + " (" + std::to_string(result) + ")";
+}
+
+void TrackBlocks(BlockLedger* ledger) {
+    lgLedger = ledger;
 }
 
 HYPluginParams MakeParams(HYProcs* procs, void* instance, HYPluginSelector selector) {

@@ -1,0 +1,267 @@
+// The frei0r filter as a frei0r host meets it: loaded from the build with dlopen, driven
+// through its f0r_* functions only, its frames compared with the effect's formula.
+extern "C" {
+#include <frei0r.h>
+}
+
+#include "TestPaths.h"
+
+#include "../../hosts/frei0r/Swizzle.h"
+#include "model/DataHandling.h"
+#include "settings/prefsloader.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <dlfcn.h>
+#include <limits>
+#include <random>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// Effect settings as the filter's parameters carry them: amounts in percent, the rectangle
+// as left, top, right, bottom fractions.
+struct Settings {
+    int red, green, blue;
+    double left, top, right, bottom;
+};
+
+// What the effect makes of one RGBA pixel at (x, y) of a width x height frame.
+uint32_t Expected(uint32_t rgba, int x, int y, int width, int height, const Settings& s) {
+    auto inside = [](int p, int size, double from, double to) {
+        return p >= int(size * from) && p < int(size * to);
+    };
+    if (!inside(x, width, s.left, s.right) || !inside(y, height, s.top, s.bottom)) return rgba;
+    uint8_t bytes[4];
+    std::memcpy(bytes, &rgba, 4);
+    const int amounts[3] = {s.red, s.green, s.blue};
+    for (int k = 0; k < 3; ++k) {
+        double keep = 1.0 - amounts[k] / 100.0, invert = 1.0 - keep;
+        bytes[k] = uint8_t(int(bytes[k] * keep + (255 - bytes[k]) * invert));
+    }
+    bytes[3] = 255;
+    std::memcpy(&rgba, bytes, 4);
+    return rgba;
+}
+
+std::vector<uint32_t> RandomFrame(int width, int height, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::vector<uint32_t> frame(size_t(width) * height);
+    for (uint32_t& p : frame)
+        p = rng();
+    return frame;
+}
+
+// Mismatching pixels of a rendered frame.
+int CountWrong(const std::vector<uint32_t>& in, const std::vector<uint32_t>& out, int width, int height,
+               const Settings& s) {
+    int wrong = 0;
+    for (size_t i = 0; i < in.size(); ++i)
+        wrong += out[i] != Expected(in[i], int(i % width), int(i / width), width, height, s);
+    return wrong;
+}
+
+// Saves a configuration through the plug-in's own code, as the dialog or `umbrawash settings` does.
+void SaveSettings(const Settings& s) {
+    UInt32 size = 0;
+    pGetConfigSize(size);
+    std::vector<unsigned char> block(size);
+    auto config = reinterpret_cast<PluginDataPtr>(block.data());
+    ResetConfig(config, true);
+    config->sliders[1] = SInt16(s.red);
+    config->sliders[2] = SInt16(s.green);
+    config->sliders[3] = SInt16(s.blue);
+    config->startRel = RelRect{s.left, s.right, s.top, s.bottom};
+    CreateSettingsFile();
+    ASSERT_TRUE(SaveConfig(config));
+}
+
+const Settings kDefaults = {100, 100, 100, 0.0, 0.0, 1.0, 1.0};
+
+// The filter as a frei0r host meets it, loaded afresh for every test.
+class Frei0rFilter : public testing::Test {
+  protected:
+    void* handle = nullptr;
+
+    template <typename F>
+    F Sym(const char* name) {
+        return reinterpret_cast<F>(dlsym(handle, name));
+    }
+#define F0R(fn) Sym<decltype(&fn)>(#fn)
+
+    void SetUp() override {
+        handle = dlopen((testpaths::BuildDir() + "/frei0r-1/umbrawash.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+        ASSERT_NE(handle, nullptr) << dlerror();
+        ASSERT_EQ(F0R(f0r_init)(), 1);
+    }
+    void TearDown() override {
+        if (!handle) return;
+        F0R(f0r_deinit)();
+        dlclose(handle);
+    }
+    double Get(f0r_instance_t inst, int index) {
+        double value = -1.0;
+        F0R(f0r_get_param_value)(inst, &value, index);
+        return value;
+    }
+    void Set(f0r_instance_t inst, int index, double value) {
+        F0R(f0r_set_param_value)(inst, &value, index);
+    }
+    void SetAll(f0r_instance_t inst, const Settings& s) {
+        const double values[8] = {s.red / 100.0, s.green / 100.0, s.blue / 100.0, s.left,
+                                  s.top,         s.right,         s.bottom,       0};
+        for (int i = 0; i < 8; ++i)
+            Set(inst, i, values[i]);
+    }
+    std::vector<uint32_t> Render(f0r_instance_t inst, const std::vector<uint32_t>& in) {
+        std::vector<uint32_t> out(in.size());
+        F0R(f0r_update)(inst, 0.0, in.data(), out.data());
+        return out;
+    }
+};
+
+TEST_F(Frei0rFilter, DescribesItselfItsParametersAndTheirDefaults) {
+    f0r_plugin_info_t info{};
+    F0R(f0r_get_plugin_info)(&info);
+    EXPECT_STREQ(info.name, "umbrawash");
+    EXPECT_EQ(info.plugin_type, F0R_PLUGIN_TYPE_FILTER);
+    EXPECT_EQ(info.color_model, F0R_COLOR_MODEL_RGBA8888);
+    ASSERT_EQ(info.num_params, 8);
+    EXPECT_NE(std::strstr(info.explanation, "fade"), nullptr);
+
+    const char* names[8] = {"Red amount", "Green amount", "Blue amount", "Left",
+                            "Top",        "Right",        "Bottom",      "Use saved settings"};
+    const double defaults[8] = {1.0, 1.0, 1.0, 0.0, 0.0, 1.0, 1.0, 0.0};
+    f0r_instance_t inst = F0R(f0r_construct)(16, 8);
+    ASSERT_NE(inst, nullptr);
+    for (int i = 0; i < 8; ++i) {
+        f0r_param_info_t p{};
+        F0R(f0r_get_param_info)(&p, i);
+        EXPECT_STREQ(p.name, names[i]);
+        EXPECT_EQ(p.type, i == 7 ? F0R_PARAM_BOOL : F0R_PARAM_DOUBLE) << names[i];
+        EXPECT_GT(std::strlen(p.explanation), 10u) << names[i];
+        EXPECT_EQ(Get(inst, i), defaults[i]) << names[i];
+    }
+    F0R(f0r_destruct)(inst);
+}
+
+TEST_F(Frei0rFilter, StartsFromTheSavedConfigurationAndRendersItWhenAsked) {
+    const Settings saved = {30, 50, 100, 0.25, 0.1, 0.75, 0.6};
+    SaveSettings(saved);
+    // The filter read the settings when it was first used; load it afresh.
+    F0R(f0r_deinit)();
+    ASSERT_EQ(F0R(f0r_init)(), 1);
+    f0r_instance_t inst = F0R(f0r_construct)(37, 23);
+    ASSERT_NE(inst, nullptr);
+    const double expected[8] = {0.3, 0.5, 1.0, 0.25, 0.1, 0.75, 0.6, 0.0};
+    for (int i = 0; i < 8; ++i)
+        EXPECT_EQ(Get(inst, i), expected[i]) << i;
+
+    SetAll(inst, kDefaults);
+    Set(inst, 7, 1.0);
+    auto in = RandomFrame(37, 23, 3);
+    EXPECT_EQ(CountWrong(in, Render(inst, in), 37, 23, saved), 0);
+    F0R(f0r_destruct)(inst);
+}
+
+// Odd sizes, a rectangle inside the frame, amounts that need rounding to whole percent
+// (0.29 × 100 is a hair below 29), alpha outside the rectangle kept; in place as well.
+TEST_F(Frei0rFilter, RendersTheFormulaExactlyFromItsParameters) {
+    for (auto [width, height] : {std::pair{37, 23}, std::pair{1, 1}, std::pair{4095, 2}}) {
+        f0r_instance_t inst = F0R(f0r_construct)(width, height);
+        ASSERT_NE(inst, nullptr);
+        Settings s = {29, 57, 0, 0.2, 0.15, 0.9, 0.85};
+        SetAll(inst, s);
+        auto in = RandomFrame(width, height, unsigned(width));
+        auto out = Render(inst, in);
+        EXPECT_EQ(CountWrong(in, out, width, height, s), 0) << width << "x" << height;
+        F0R(f0r_update)(inst, 0.0, in.data(), in.data());
+        EXPECT_EQ(in, out) << "in place";
+        F0R(f0r_destruct)(inst);
+    }
+}
+
+TEST_F(Frei0rFilter, ClampsValuesRefusesSizesItCannotHoldAndToleratesNull) {
+    f0r_instance_t inst = F0R(f0r_construct)(8, 8);
+    ASSERT_NE(inst, nullptr);
+    const double inf = std::numeric_limits<double>::infinity();
+    struct Case {
+        int index;
+        double set, get;
+    } cases[] = {{0, -0.5, 0.0},         {1, 1.7, 1.0}, {3, -inf, 0.0}, {6, inf, 1.0}, {4, 0.4, 0.4},
+                 {4, std::nan(""), 0.4}, {7, 0.7, 1.0}, {7, 0.2, 0.0},  {8, 0.5, -1.0}};
+    for (const Case& c : cases) {
+        Set(inst, c.index, c.set);
+        EXPECT_EQ(Get(inst, c.index), c.get) << c.index << " set to " << c.set;
+    }
+    // Clamped values render as the clamped ones.
+    Settings s = {0, 100, 25, 0.0, 0.4, 1.0, 1.0};
+    SetAll(inst, s);
+    Set(inst, 0, -3.0);
+    Set(inst, 1, 9.0);
+    Set(inst, 5, 2.0);
+    auto in = RandomFrame(8, 8, 9);
+    EXPECT_EQ(CountWrong(in, Render(inst, in), 8, 8, s), 0);
+    F0R(f0r_destruct)(inst);
+
+    EXPECT_EQ(F0R(f0r_construct)(0, 10), nullptr);
+    EXPECT_EQ(F0R(f0r_construct)(10, 0), nullptr);
+    EXPECT_EQ(F0R(f0r_construct)(4096, 10), nullptr);
+    Set(nullptr, 0, 0.5);
+    EXPECT_EQ(Get(nullptr, 0), -1.0);
+    Render(nullptr, in);
+    F0R(f0r_destruct)(nullptr);
+}
+
+// Hosts render with one instance per thread at once; each instance keeps its own settings.
+TEST_F(Frei0rFilter, InstancesOnSeveralThreadsEachKeepTheirOwnSettings) {
+    const int width = 21, height = 13, frames = 12;
+    const Settings settings[4] = {{100, 0, 50, 0.0, 0.0, 1.0, 1.0},
+                                  {10, 20, 30, 0.5, 0.0, 1.0, 0.5},
+                                  {0, 0, 0, 0.1, 0.1, 0.2, 0.9},
+                                  {77, 33, 99, 0.0, 0.3, 0.6, 1.0}};
+    std::array<int, 4> wrong{};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            f0r_instance_t inst = F0R(f0r_construct)(width, height);
+            SetAll(inst, settings[t]);
+            for (int f = 0; f < frames; ++f) {
+                auto in = RandomFrame(width, height, unsigned(t * 100 + f));
+                wrong[t] += CountWrong(in, Render(inst, in), width, height, settings[t]);
+            }
+            F0R(f0r_destruct)(inst);
+        });
+    for (auto& th : threads)
+        th.join();
+    for (int t = 0; t < 4; ++t)
+        EXPECT_EQ(wrong[t], 0) << "instance " << t;
+}
+#undef F0R
+
+// The byte rotation against a byte-by-byte reference, over lengths that end at every
+// position of a vector register, both ways and in place.
+TEST(Frei0rSwizzle, RotatesEveryPixelOfAnyLength) {
+    for (size_t count : {0, 1, 2, 3, 5, 7, 8, 15, 16, 17, 31, 33, 63, 65, 1001}) {
+        std::vector<uint32_t> rgba(count + 1, 0xDEADBEEF), argb(count + 1, 0xDEADBEEF);
+        std::mt19937 rng{unsigned(count)};
+        for (size_t i = 0; i < count; ++i)
+            rgba[i] = rng();
+        frei0r::SwizzleRGBA2ARGB(rgba.data(), argb.data(), count);
+        for (size_t i = 0; i < count; ++i) {
+            uint8_t a[4], b[4];
+            std::memcpy(a, &rgba[i], 4);
+            std::memcpy(b, &argb[i], 4);
+            ASSERT_TRUE(b[0] == a[3] && b[1] == a[0] && b[2] == a[1] && b[3] == a[2]) << count << " at " << i;
+        }
+        EXPECT_EQ(argb[count], 0xDEADBEEF) << "wrote past " << count;
+        frei0r::SwizzleARGB2RGBA(argb.data(), argb.data(), count);
+        EXPECT_EQ(argb, rgba) << count;
+    }
+}
+
+} // namespace

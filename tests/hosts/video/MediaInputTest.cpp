@@ -1,0 +1,149 @@
+// Reading real files: frame-accurate random access over an H.264 file with B-frames and
+// keyframes every 8 frames, the decode-ahead thread, and the frame callbacks over them.
+#include "video/MediaInput.h"
+#include "MediaFiles.h"
+#include "video/DecodeAhead.h"
+#include "video/GeneratedClip.h"
+#include "video/VideoHost.h"
+
+#include "common/HostProcs.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+using namespace hosts::video;
+
+namespace {
+
+// 40 frames whose grey level rises with the frame number (H.264 at qp 0, so exact).
+std::string MakeNumberedClip(const mediafiles::TempDir& dir) {
+    std::string path = dir / "numbered.mp4";
+    EXPECT_TRUE(
+        mediafiles::Ffmpeg("-f lavfi -i color=gray:s=64x48:r=25:d=1.6 -vf \"geq=lum='4*N+40':cb=128:cr=128\" "
+                           "-c:v libx264 -g 8 -bf 2 -qp 0 -pix_fmt yuv420p '" +
+                           path + "'"));
+    return path;
+}
+
+int GreyOf(const ArgbImage& img) {
+    return img.Row(img.height / 2)[4 * (img.width / 2) + 1];
+}
+
+TEST(MediaInput, RandomAccessGivesTheSameFramesAsReadingInOrder) {
+    mediafiles::TempDir dir;
+    std::string path = MakeNumberedClip(dir);
+    std::string error;
+    auto inOrder = MediaInput::Open(path, error);
+    ASSERT_TRUE(inOrder) << error;
+    ASSERT_EQ(inOrder->Info().frameCount, 40);
+    EXPECT_EQ(inOrder->Info().width, 64);
+    std::vector<ArgbImage> reference(40);
+    for (int i = 0; i < 40; ++i) {
+        ASSERT_TRUE(inOrder->ReadFrame(i, 64, 48, ScaleQuality::kHigh, reference[size_t(i)], error)) << error;
+        if (i > 0) {
+            EXPECT_GT(GreyOf(reference[size_t(i)]), GreyOf(reference[size_t(i - 1)])) << i;
+        }
+    }
+    auto random = MediaInput::Open(path, error);
+    ASSERT_TRUE(random) << error;
+    for (int i : {39, 0, 20, 21, 5, 38, 13, 13, 1, 31, 30, 8, 7, 39}) {
+        ArgbImage img;
+        ASSERT_TRUE(random->ReadFrame(i, 64, 48, ScaleQuality::kHigh, img, error)) << error;
+        EXPECT_EQ(img.pixels, reference[size_t(i)].pixels) << "frame " << i;
+    }
+    ArgbImage img;
+    EXPECT_FALSE(random->ReadFrame(40, 64, 48, ScaleQuality::kHigh, img, error));
+    EXPECT_FALSE(random->ReadFrame(-1, 64, 48, ScaleQuality::kHigh, img, error));
+}
+
+TEST(MediaInput, RefusesMissingAndUndecodableFilesWithTheirName) {
+    mediafiles::TempDir dir;
+    std::string error;
+    EXPECT_FALSE(MediaInput::Open(dir / "missing.mp4", error));
+    EXPECT_NE(error.find("missing.mp4"), std::string::npos);
+    std::ofstream(dir / "text.mp4") << "not a video at all";
+    error.clear();
+    EXPECT_FALSE(MediaInput::Open(dir / "text.mp4", error));
+    EXPECT_NE(error.find("text.mp4"), std::string::npos);
+}
+
+TEST(DecodeAhead, DeliversRequestedFramesInAnyOrderAtAnySize) {
+    GeneratedClip clip(12);
+    DecodeAhead ahead(clip, 3);
+    for (int i : {0, 1, 2, 7, 3, 11, 11, 0}) {
+        for (auto [w, h] : {std::pair{720, 480}, std::pair{90, 60}}) {
+            std::shared_ptr<const ArgbImage> got;
+            std::string error;
+            ASSERT_TRUE(ahead.Get(i, w, h, ScaleQuality::kHigh, got, error)) << error;
+            ArgbImage direct;
+            ASSERT_TRUE(clip.ReadFrame(i, w, h, ScaleQuality::kHigh, direct, error));
+            EXPECT_EQ(got->pixels, direct.pixels) << i << " at " << w;
+        }
+    }
+}
+
+TEST(VideoHost, FrameCallbacksCheckTheirArgumentsAndRecordMixedAudio) {
+    GeneratedClip clip(10);
+    DecodeAhead ahead(clip, 2);
+    VideoHost host(ahead, clip.Info());
+    HYProcs procs = hosts::MakeDefaultProcs();
+    host.InstallCallbacks(procs);
+    void* inst = host.Instance();
+    GWorldPtr frame = nullptr;
+    SInt16 volume = 0;
+    void* cookie = nullptr;
+
+    EXPECT_EQ(procs.GetFrame(inst, 10, &frame, 72, 48, kDVHighQuality, &volume, &cookie),
+              kPluginCantGetNeededFrame);
+    EXPECT_EQ(procs.GetFrame(inst, -1, &frame, 72, 48, kDVHighQuality, &volume, &cookie),
+              kPluginCantGetNeededFrame);
+    EXPECT_EQ(procs.GetFrame(inst, 0, &frame, 0, 48, kDVHighQuality, &volume, &cookie), kPluginBadParams);
+    ASSERT_EQ(procs.GetFrame(inst, 4, &frame, 72, 48, kDVLowQuality, &volume, &cookie), kPluginOK);
+    Rect bounds;
+    GetPortBounds(frame, &bounds);
+    EXPECT_EQ(bounds.right, 72);
+    EXPECT_EQ(bounds.bottom, 48);
+    EXPECT_EQ(host.FramesHeld(), 1u);
+
+    int stranger = 0;
+    EXPECT_EQ(procs.MixAudio(inst, &stranger, 256), kPluginBadParams);
+    EXPECT_EQ(procs.MixAudio(inst, cookie, 256), kPluginOK);
+    EXPECT_EQ(host.TakeMixLevel(4), 256);
+    EXPECT_EQ(host.TakeMixLevel(4), -1);
+
+    EXPECT_EQ(procs.ReleaseFrame(inst, &stranger), kPluginBadParams);
+    EXPECT_EQ(procs.ReleaseFrame(inst, nullptr), kPluginOK);
+    EXPECT_EQ(procs.ReleaseFrame(inst, cookie), kPluginOK);
+    EXPECT_EQ(procs.ReleaseFrame(inst, cookie), kPluginBadParams); // released twice
+    EXPECT_EQ(host.FramesHeld(), 0u);
+
+    HYPluginFilterInfo* info = nullptr;
+    host.filterInfo.fadeInFrames = 7;
+    ASSERT_EQ(procs.GetFilterInfo(inst, &info), kPluginOK);
+    EXPECT_EQ(info->fadeInFrames, 7);
+    HYPluginFilterInfo other{};
+    EXPECT_EQ(procs.ReleaseFilterInfo(inst, &other), kPluginBadParams);
+    EXPECT_EQ(procs.ReleaseFilterInfo(inst, info), kPluginOK);
+}
+
+TEST(HostMemory, TheLedgerKnowsHeldBlocksAndRefusesStrangers) {
+    hosts::BlockLedger ledger;
+    hosts::TrackBlocks(&ledger);
+    HYProcs procs = hosts::MakeDefaultProcs();
+    Ptr a = procs.NewPtrClear(100);
+    Ptr b = procs.NewPtrClear(8);
+    ASSERT_TRUE(a && b);
+    EXPECT_EQ(a[99], 0);
+    procs.DisposePtr(a);
+    char local[4];
+    procs.DisposePtr(local); // not a block of ours: counted, not freed
+    EXPECT_EQ(ledger.handedOut, 2);
+    EXPECT_EQ(ledger.live.size(), 1u);
+    EXPECT_EQ(ledger.live.at(b), 8);
+    EXPECT_EQ(ledger.strayDisposals, 1);
+    procs.DisposePtr(b);
+    hosts::TrackBlocks(nullptr);
+}
+
+} // namespace

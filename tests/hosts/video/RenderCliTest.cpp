@@ -1,0 +1,242 @@
+// `umbrawash render` and `umbrawash placeholder` run as a user runs them, on small real
+// files made with the ffmpeg command; outputs are decoded with ffmpeg and compared with
+// values computed here from the inputs.
+#include "MediaFiles.h"
+#include "TestPaths.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <fstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using mediafiles::TempDir;
+
+namespace {
+
+constexpr int kW = 64, kH = 48;
+constexpr size_t kFrameBytes = size_t(kW) * kH * 4;
+
+mediafiles::RunResult Umbrawash(const std::string& args) {
+    return mediafiles::Run(testpaths::Umbrawash() + " " + args, true);
+}
+
+// 20 frames of moving test pattern in bgra FFV1, with an alpha that varies across the frame.
+std::string MakeLosslessInput(const TempDir& dir, int frames = 20) {
+    std::string path = dir / "in.mkv";
+    EXPECT_TRUE(mediafiles::Ffmpeg("-f lavfi -i testsrc2=s=64x48:r=25 -frames:v " + std::to_string(frames) +
+                                   " -vf \"format=bgra,geq=r='r(X,Y)':g='g(X,Y)':b='b(X,Y)':a='100+2*X'\" "
+                                   "-c:v ffv1 '" +
+                                   path + "'"));
+    return path;
+}
+
+// The channel formula of the effect: the channel blended with its inverse by s percent.
+int Invert(int c, double s) {
+    return int(c * (1.0 - s / 100.0) + (255 - c) * (s / 100.0));
+}
+
+// The only files left in dir are these.
+void ExpectOnlyFiles(const TempDir& dir, std::vector<std::string> names) {
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(dir.Files(), names);
+}
+
+TEST(RenderCli, DefaultConfigurationInvertsExactlyOnTheLosslessPaths) {
+    TempDir dir;
+    std::string in = MakeLosslessInput(dir);
+    auto input = mediafiles::DecodeArgb(in);
+    ASSERT_EQ(input.size(), 20 * kFrameBytes);
+    ASSERT_TRUE(mediafiles::Ffmpeg("-i '" + in + "' '" + (dir / "in_%03d.png") + "'"));
+
+    struct Case {
+        std::string input, output, flags, decodeAs;
+    };
+    for (const Case& c : {Case{in, dir / "out.mkv", "--lossless", dir / "out.mkv"},
+                          Case{in, dir / "out.nut", "--lossless", dir / "out.nut"},
+                          Case{dir / "in_%03d.png", dir / "out_%03d.png", "", dir / "out_%03d.png"}}) {
+        auto run = Umbrawash("render '" + c.input + "' '" + c.output + "' " + c.flags);
+        ASSERT_EQ(run.status, 0) << run.out;
+        auto out = mediafiles::DecodeArgb(c.decodeAs);
+        ASSERT_EQ(out.size(), input.size()) << c.output;
+        size_t wrong = 0;
+        for (size_t i = 0; i < input.size(); i += 4) {
+            wrong += out[i] != 255;
+            for (int ch = 1; ch < 4; ++ch)
+                wrong += out[i + ch] != 255 - input[i + ch];
+        }
+        EXPECT_EQ(wrong, 0u) << c.output;
+    }
+    EXPECT_TRUE(std::ifstream(dir / "out_001.png").good());
+    EXPECT_TRUE(std::ifstream(dir / "out_020.png").good());
+    EXPECT_FALSE(std::ifstream(dir / "out_021.png").good());
+}
+
+TEST(RenderCli, SavedAmountsAndRectangleGiveTheFormulaInsideAndTheInputOutside) {
+    TempDir dir;
+    std::string in = MakeLosslessInput(dir, 4);
+    auto set = Umbrawash("settings set --red 25 --green 30 --blue 100 --rect 0.25,0.25,0.75,0.75");
+    ASSERT_EQ(set.status, 0) << set.out;
+    auto run = Umbrawash("render '" + in + "' '" + (dir / "out.mkv") + "' --lossless");
+    ASSERT_EQ(run.status, 0) << run.out;
+    auto input = mediafiles::DecodeArgb(in), out = mediafiles::DecodeArgb(dir / "out.mkv");
+    ASSERT_EQ(out.size(), input.size());
+    const double amounts[4] = {0, 25, 30, 100};
+    size_t wrong = 0;
+    for (size_t f = 0; f < 4; ++f)
+        for (int y = 0; y < kH; ++y)
+            for (int x = 0; x < kW; ++x) {
+                size_t i = f * kFrameBytes + size_t(y * kW + x) * 4;
+                bool inside = x >= 16 && x < 48 && y >= 12 && y < 36;
+                wrong += out[i] != (inside ? 255 : input[i]);
+                for (int ch = 1; ch < 4; ++ch)
+                    wrong += out[i + ch] != (inside ? Invert(input[i + ch], amounts[ch]) : input[i + ch]);
+            }
+    EXPECT_EQ(wrong, 0u);
+    EXPECT_EQ(Umbrawash("settings reset").status, 0);
+}
+
+TEST(RenderCli, FadesInAndOutInOneRunGiveTheirOpacities) {
+    TempDir dir;
+    std::string in = MakeLosslessInput(dir);
+    auto run =
+        Umbrawash("render '" + in + "' '" + (dir / "out.mkv") + "' --lossless --fade-in 6 --fade-out 6");
+    ASSERT_EQ(run.status, 0) << run.out;
+    auto input = mediafiles::DecodeArgb(in), out = mediafiles::DecodeArgb(dir / "out.mkv");
+    ASSERT_EQ(out.size(), input.size());
+    const int n = 20, fade = 6;
+    for (int r = 0; r < n; ++r) {
+        // Frames before the fade-in's end and after the fade-out's start show the unprocessed
+        // frame laid over the inverted one.
+        int opacity = -1;
+        if (r < fade) opacity = int((1.0 - double(r) / fade) * 255.0);
+        if (r > n - fade) opacity = int((1.0 - double(n - r) / fade) * 255.0);
+        size_t wrong = 0;
+        for (size_t i = size_t(r) * kFrameBytes; i < size_t(r + 1) * kFrameBytes; ++i) {
+            int src = input[i];
+            int effected = i % 4 == 0 ? 255 : 255 - src;
+            int expected = opacity < 0 ? effected : (src * opacity + effected * (255 - opacity) + 127) / 255;
+            wrong += out[i] != expected;
+        }
+        EXPECT_EQ(wrong, 0u) << "frame " << r << " opacity " << opacity;
+    }
+}
+
+TEST(RenderCli, H264OutputsKeepEveryFrameAndTheAudioExceptInProxyRenders) {
+    TempDir dir;
+    std::string in = dir / "in.mp4";
+    ASSERT_TRUE(
+        mediafiles::Ffmpeg("-f lavfi -i testsrc2=s=64x48:r=25 -f lavfi -i sine=f=440:r=44100 -frames:v 30 "
+                           "-t 1.2 -c:v libx264 -pix_fmt yuv420p -c:a aac '" +
+                           in + "'"));
+    ASSERT_EQ(mediafiles::CountFrames(in), 30);
+    for (const char* name : {"out.mp4", "out.mov", "out.mkv"}) {
+        auto run = Umbrawash("render '" + in + "' '" + (dir / name) + "'");
+        ASSERT_EQ(run.status, 0) << run.out;
+        EXPECT_EQ(mediafiles::CountFrames(dir / name), 30) << name;
+        EXPECT_EQ(mediafiles::CountAudioStreams(dir / name), 1) << name;
+    }
+    // The audio is the clip's, not silence.
+    auto volume =
+        mediafiles::Run("ffmpeg -nostdin -i '" + (dir / "out.mp4") + "' -af volumedetect -f null -", true);
+    auto at = volume.out.find("mean_volume: ");
+    ASSERT_NE(at, std::string::npos) << volume.out;
+    EXPECT_GT(std::stod(volume.out.substr(at + 13)), -40.0);
+
+    auto proxy = Umbrawash("render '" + in + "' '" + (dir / "proxy.mp4") + "' --proxy --start 5 --frames 10");
+    ASSERT_EQ(proxy.status, 0) << proxy.out;
+    EXPECT_EQ(mediafiles::CountFrames(dir / "proxy.mp4"), 10);
+    EXPECT_EQ(mediafiles::CountAudioStreams(dir / "proxy.mp4"), 0);
+}
+
+TEST(RenderCli, PlaceholderWritesTheThumbFrameWithTheEffect) {
+    TempDir dir;
+    std::string in = MakeLosslessInput(dir, 10);
+    auto run = Umbrawash("placeholder '" + in + "' '" + (dir / "thumb.png") + "' --thumb 7");
+    ASSERT_EQ(run.status, 0) << run.out;
+    auto input = mediafiles::DecodeArgb(in), thumb = mediafiles::DecodeArgb(dir / "thumb.png");
+    ASSERT_EQ(thumb.size(), kFrameBytes);
+    size_t wrong = 0;
+    for (size_t i = 0; i < kFrameBytes; ++i)
+        wrong += thumb[i] != (i % 4 == 0 ? 255 : 255 - input[7 * kFrameBytes + i]);
+    EXPECT_EQ(wrong, 0u);
+    EXPECT_EQ(Umbrawash("placeholder '" + in + "' '" + (dir / "t2.png") + "' --thumb 10").status, 1);
+    EXPECT_EQ(Umbrawash("placeholder '" + in + "' '" + (dir / "t2.jpg") + "'").status, 2);
+}
+
+TEST(RenderCli, ErrorsExitWithTheirStatusAndLeaveNoOutput) {
+    TempDir dir;
+    std::string in = MakeLosslessInput(dir, 6);
+    std::ofstream(dir / "text.mp4") << "not a video";
+    struct Case {
+        std::string args;
+        int status;
+        std::string says;
+    };
+    const std::string out = "'" + (dir / "out.mkv") + "'";
+    for (const Case& c : {
+             Case{"'" + (dir / "missing.mp4") + "' " + out, 1, "missing.mp4"},
+             Case{"'" + (dir / "text.mp4") + "' " + out, 1, "text.mp4"},
+             Case{"'" + in + "' '" + (dir / "no/such/dir/out.mkv") + "' --lossless", 1, "no/such/dir"},
+             Case{"'" + in + "' '" + (dir / "out.xyz") + "'", 2, "unknown kind"},
+             Case{"'" + in + "' '" + (dir / "out.mp4") + "' --lossless", 2, ".mkv or .nut"},
+             Case{"'" + in + "' " + out + " --start 4 --frames 3", 1, "beyond"},
+             Case{"'" + in + "' " + out + " --frames 0", 2, "--frames"},
+             Case{"'" + in + "' " + out + " --size 64by48", 2, "--size"},
+         }) {
+        auto run = Umbrawash("render " + c.args);
+        EXPECT_EQ(run.status, c.status) << c.args << "\n" << run.out;
+        EXPECT_NE(run.out.find(c.says), std::string::npos) << run.out;
+    }
+    ExpectOnlyFiles(dir, {"in.mkv", "text.mp4"});
+}
+
+TEST(RenderCli, APluginFailureIsNamedAndLeavesNoOutput) {
+    TempDir dir;
+    // Frame 3 of the sequence cannot be decoded: the plug-in's GetFrame fails there.
+    ASSERT_TRUE(
+        mediafiles::Ffmpeg("-f lavfi -i testsrc2=s=64x48:r=25 -frames:v 6 '" + (dir / "in_%02d.png") + "'"));
+    std::ofstream(dir / "in_04.png", std::ios::trunc) << "damaged";
+    auto run = Umbrawash("render '" + (dir / "in_%02d.png") + "' '" + (dir / "out.mkv") + "' --lossless");
+    EXPECT_EQ(run.status, 3) << run.out;
+    EXPECT_NE(run.out.find("kPluginCantGetNeededFrame (7)"), std::string::npos) << run.out;
+    ExpectOnlyFiles(dir, {"in_01.png", "in_02.png", "in_03.png", "in_04.png", "in_05.png", "in_06.png"});
+}
+
+TEST(RenderCli, CtrlCStopsTheRenderAndRemovesThePartialOutput) {
+    TempDir dir;
+    std::string out = dir / "out.mkv";
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        execl(testpaths::Umbrawash().c_str(), "umbrawash", "render", out.c_str(), "--lossless", "--quiet",
+              "--size", "720x480", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    // Interrupt once the partial output exists, that is, once rendering has begun.
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (dir.Files().empty() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_FALSE(dir.Files().empty());
+    kill(child, SIGINT);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    ExpectOnlyFiles(dir, {});
+}
+
+TEST(RenderCli, EveryCommandHasHelpWithAnExample) {
+    for (const char* command : {"render", "placeholder"}) {
+        auto run = Umbrawash(std::string(command) + " --help");
+        EXPECT_EQ(run.status, 0);
+        EXPECT_NE(run.out.find("usage: umbrawash " + std::string(command)), std::string::npos);
+        EXPECT_NE(run.out.find("example"), std::string::npos);
+    }
+}
+
+} // namespace

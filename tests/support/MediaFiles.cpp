@@ -1,0 +1,70 @@
+#include "MediaFiles.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <sys/wait.h>
+
+namespace mediafiles {
+
+RunResult Run(const std::string& line, bool withStderr) {
+    std::string full = line + (withStderr ? " 2>&1" : " 2>/dev/null");
+    FILE* pipe = popen(full.c_str(), "r");
+    RunResult result;
+    if (!pipe) return result;
+    std::array<char, 65536> buf;
+    size_t n;
+    while ((n = fread(buf.data(), 1, buf.size(), pipe)) > 0)
+        result.out.append(buf.data(), n);
+    int status = pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+TempDir::TempDir() {
+    std::string pattern = "/tmp/umbrawash-media-XXXXXX";
+    if (mkdtemp(pattern.data())) path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+}
+
+std::vector<std::string> TempDir::Files() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(path_))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool Ffmpeg(const std::string& args) {
+    return Run("ffmpeg -nostdin -v error -y " + args).status == 0;
+}
+
+std::vector<std::uint8_t> DecodeArgb(const std::string& path) {
+    std::string out = Run("ffmpeg -nostdin -v error -i '" + path + "' -f rawvideo -pix_fmt argb -").out;
+    return std::vector<std::uint8_t>(out.begin(), out.end());
+}
+
+int CountFrames(const std::string& path) {
+    RunResult r =
+        Run("ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=nb_read_frames "
+            "-of csv=p=0 '" +
+            path + "'");
+    return r.status == 0 ? std::atoi(r.out.c_str()) : -1;
+}
+
+int CountAudioStreams(const std::string& path) {
+    RunResult r =
+        Run("ffprobe -v error -select_streams a -show_entries stream=index -of csv=p=0 '" + path + "'");
+    int n = 0;
+    for (char c : r.out)
+        n += c == '\n';
+    return n;
+}
+
+} // namespace mediafiles

@@ -1,0 +1,44 @@
+// Real media files for tests, made and read with the installed ffmpeg command, so that
+// what the tests expect does not come from the code under test.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace mediafiles {
+
+struct RunResult {
+    int status = -1; // exit status, or -1 when the program did not exit normally
+    std::string out; // standard output (and standard error when asked)
+};
+
+// Runs a shell command line.
+RunResult Run(const std::string& line, bool withStderr = false);
+
+// A fresh empty folder under /tmp, removed by the destructor.
+class TempDir {
+  public:
+    TempDir();
+    ~TempDir();
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+    // Names of the files in it, hidden ones included, sorted.
+    std::vector<std::string> Files() const;
+
+  private:
+    std::string path_;
+};
+
+// ffmpeg with the given arguments (quiet, overwriting); true when it succeeded.
+bool Ffmpeg(const std::string& args);
+
+// All frames of a video (or image sequence) as 32-bit A,R,G,B pixels, frame after frame.
+std::vector<std::uint8_t> DecodeArgb(const std::string& path);
+
+// Frames of the first video stream, counted by decoding.
+int CountFrames(const std::string& path);
+// Number of audio streams.
+int CountAudioStreams(const std::string& path);
+
+} // namespace mediafiles
