@@ -206,12 +206,11 @@ PassResult RunPass(const RenderJob& job, const hosts::LoadedBundle& bundle, host
         }
         std::unique_ptr<ArgbImage> out = encoder.TakeBuffer(width, height);
         // An opaque black frame, so that nothing of an earlier frame shows through.
-        for (int y = 0; y < height; ++y) {
-            std::uint8_t* row = out->Row(y);
-            std::memset(row, 0, size_t(width) * 4);
-            for (int x = 0; x < width; ++x)
-                row[4 * x] = 255;
-        }
+        const std::uint8_t black[4] = {255, 0, 0, 0};
+        std::uint32_t pixel;
+        std::memcpy(&pixel, black, 4);
+        for (int y = 0; y < height; ++y)
+            std::fill_n(reinterpret_cast<std::uint32_t*>(out->Row(y)), width, pixel);
         GWorldPtr world = nullptr;
         Rect bounds = params.frameRect;
         if (NewGWorldFromPtr(&world, k32ARGBPixelFormat, &bounds, nullptr, nullptr, 0,

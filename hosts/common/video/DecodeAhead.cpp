@@ -51,6 +51,15 @@ bool DecodeAhead::Get(int index, int width, int height, ScaleQuality quality,
     return true;
 }
 
+std::shared_ptr<ArgbImage> DecodeAhead::TakeImage() {
+    for (const auto& image : images_)
+        if (image.use_count() == 1) return image;
+    // Frames held by the caller are few; beyond a bound, stop keeping new images.
+    auto image = std::make_shared<ArgbImage>();
+    if (images_.size() < size_t(depth_) + 8) images_.push_back(image);
+    return image;
+}
+
 void DecodeAhead::Run() {
     std::unique_lock<std::mutex> guard(lock_);
     for (;;) {
@@ -61,9 +70,9 @@ void DecodeAhead::Run() {
         if (stopping_) return;
         Key key =
             *std::find_if(wanted_.begin(), wanted_.end(), [&](const Key& k) { return !ready_.count(k); });
+        std::shared_ptr<ArgbImage> image = TakeImage();
         guard.unlock();
         Result result;
-        auto image = std::make_shared<ArgbImage>();
         if (source_.ReadFrame(key.index, key.width, key.height, key.quality, *image, result.error))
             result.image = std::move(image);
         guard.lock();

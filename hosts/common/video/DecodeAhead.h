@@ -41,6 +41,7 @@ class DecodeAhead {
 
     void Run();
     void Plan(const Key& key);
+    std::shared_ptr<ArgbImage> TakeImage();
 
     FrameSource& source_;
     int depth_;
@@ -48,6 +49,9 @@ class DecodeAhead {
     std::condition_variable changed_;
     std::vector<Key> wanted_; // in order of need
     std::map<Key, Result> ready_;
+    // Every image made so far; one that only this list holds is free for the next frame, so
+    // that frames reuse their memory instead of faulting in fresh pages.
+    std::vector<std::shared_ptr<ArgbImage>> images_;
     bool stopping_ = false;
     std::thread worker_;
 };

@@ -26,6 +26,14 @@ std::string MakeNumberedClip(const mediafiles::TempDir& dir) {
     return path;
 }
 
+// The visible pixels, without the padding at the rows' ends.
+std::vector<std::uint8_t> Visible(const ArgbImage& img) {
+    std::vector<std::uint8_t> out;
+    for (int y = 0; y < img.height; ++y)
+        out.insert(out.end(), img.Row(y), img.Row(y) + 4 * img.width);
+    return out;
+}
+
 int GreyOf(const ArgbImage& img) {
     return img.Row(img.height / 2)[4 * (img.width / 2) + 1];
 }
@@ -50,7 +58,7 @@ TEST(MediaInput, RandomAccessGivesTheSameFramesAsReadingInOrder) {
     for (int i : {39, 0, 20, 21, 5, 38, 13, 13, 1, 31, 30, 8, 7, 39}) {
         ArgbImage img;
         ASSERT_TRUE(random->ReadFrame(i, 64, 48, ScaleQuality::kHigh, img, error)) << error;
-        EXPECT_EQ(img.pixels, reference[size_t(i)].pixels) << "frame " << i;
+        EXPECT_EQ(Visible(img), Visible(reference[size_t(i)])) << "frame " << i;
     }
     ArgbImage img;
     EXPECT_FALSE(random->ReadFrame(40, 64, 48, ScaleQuality::kHigh, img, error));
@@ -78,7 +86,7 @@ TEST(DecodeAhead, DeliversRequestedFramesInAnyOrderAtAnySize) {
             ASSERT_TRUE(ahead.Get(i, w, h, ScaleQuality::kHigh, got, error)) << error;
             ArgbImage direct;
             ASSERT_TRUE(clip.ReadFrame(i, w, h, ScaleQuality::kHigh, direct, error));
-            EXPECT_EQ(got->pixels, direct.pixels) << i << " at " << w;
+            EXPECT_EQ(Visible(*got), Visible(direct)) << i << " at " << w;
         }
     }
 }
