@@ -11,6 +11,9 @@ int main(int argc, char** argv) {
     if (!mkdtemp(dir.data())) return 1;
     setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
     setenv("HOME", dir.c_str(), 1);
+    // Windows stay headless unless a test asks for a display of its own.
+    unsetenv("DISPLAY");
+    unsetenv("WAYLAND_DISPLAY");
     testing::InitGoogleTest(&argc, argv);
     testing::FLAGS_gtest_death_test_style = "threadsafe";
     int result = RUN_ALL_TESTS();

@@ -18,10 +18,24 @@
 #include <string>
 #include <vector>
 
+struct OpaqueWindowPtr;
+
 namespace toolbox {
 
 struct CFObject;
 struct ResourceFile;
+struct FontCache;
+namespace hi {
+struct ControlClass;
+struct EventTarget;
+class InputSource;
+} // namespace hi
+
+// Windows: one modal loop running for a window; QuitAppModalLoopForWindow sets quit.
+struct ModalLoop {
+    OpaqueWindowPtr* window;
+    bool quit;
+};
 
 // QuickDraw: pixel memory of disposed buffers, kept for the next buffer of a fitting size
 // so that a render does not fault in fresh pages on every frame. Blocks are malloc'd.
@@ -63,6 +77,27 @@ struct ToolboxState {
     SInt16 currentResFile = 0;
     SInt16 nextResRefNum = 1;
     OSErr resError = noErr;
+
+    // Text: FreeType, the fonts and their rendered glyphs, made on first use.
+    std::shared_ptr<FontCache> fonts;
+
+    // Core Foundation: the bundles found so far, by folder, alive until the process ends.
+    std::map<std::string, std::unique_ptr<CFObject>> bundles;
+
+    // Windows and events, used from one thread (the host's): the windows, front first; the
+    // registered custom control classes by identifier; the application's event target; the
+    // modal loops running, innermost last; the input source (made on first use); the
+    // modifier keys and mouse point of the input being handled; script checks that failed;
+    // the message of the last window description that could not be used.
+    std::vector<OpaqueWindowPtr*> windows;
+    std::map<std::string, std::shared_ptr<hi::ControlClass>> controlClasses;
+    std::shared_ptr<hi::EventTarget> applicationTarget;
+    std::vector<ModalLoop*> modalLoops;
+    std::shared_ptr<hi::InputSource> input;
+    UInt32 keyModifiers = 0;
+    Point mouse{0, 0};
+    int scriptFailures = 0;
+    std::string lastNibError;
 };
 
 extern ToolboxState gToolbox;

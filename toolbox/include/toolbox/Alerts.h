@@ -1,7 +1,9 @@
 /* Standard alerts and the end of the process.
  *
- * Without a window system the alert is shown on standard error: its kind, its message and
- * informative texts and its buttons, and the default button is taken. */
+ * An alert is a small modal window of the toolbox: return takes the default button, escape
+ * the cancel button (or the only button). Under the script source the alert is also written
+ * to standard error: "Alert (<kind>): <message>", its informative text and its buttons, and
+ * after it closes the button chosen. */
 #pragma once
 
 #include "toolbox/CoreFoundation.h"
@@ -36,7 +38,7 @@ TB_EXTERN_C_BEGIN
 /* Without a parameter record the alert has one OK button. */
 OSStatus CreateStandardAlert(AlertType alertType, CFStringRef error, CFStringRef explanation,
                              const AlertStdCFStringAlertParamRec* param, DialogRef* outAlert);
-/* Runs the alert until a button is chosen, then disposes of it. */
+/* Runs the alert's modal loop until a button is chosen, then disposes of it. */
 OSStatus RunStandardAlert(DialogRef inAlert, ModalFilterUPP filterProc, DialogItemIndex* outItemHit);
 
 /* Ends the process. The exit status is 0, or 70 when a stop alert was shown before. */

@@ -147,3 +147,65 @@ namespace toolbox {
 PicHandle NewPictureFromPixels(const UInt8* pixels, int width, int height, long rowBytes);
 } // namespace toolbox
 #endif
+
+/* ---- Pen, ovals, regions and text ----------------------------------------------------
+ * The pen of a port has a size (1 x 1 at first), a transfer mode and a location. With a
+ * solid pen, patCopy and patOr (and srcCopy/srcOr, which the pen treats alike) paint the
+ * foreground colour, patXor inverts and patBic paints the background colour. Ovals are
+ * those inscribed in their rectangle; a framed oval is a ring as thick as the pen.
+ * Text is drawn with DejaVu Sans at the port's text size (12 at first), its baseline at the
+ * pen location, which then moves right by the text's width. */
+enum { srcOr = 1, srcXor = 2, srcBic = 3, patCopy = 8, patOr = 9, patXor = 10, patBic = 11 };
+enum { kInvalidFontFamily = -1 };
+
+typedef SInt16 FMFontFamily;
+
+typedef struct FontInfo {
+    SInt16 ascent;
+    SInt16 descent;
+    SInt16 widMax;
+    SInt16 leading;
+} FontInfo;
+
+/* A region is only ever a rectangle here. */
+typedef struct MacRegion {
+    UInt16 rgnSize;
+    Rect rgnBBox;
+} MacRegion;
+
+TB_EXTERN_C_BEGIN
+
+void PenSize(short width, short height);
+void PenMode(short mode);
+void PenNormal(void);
+void MoveTo(short h, short v);
+void GetPen(Point* pt);
+void FrameOval(const Rect* r);
+void PaintOval(const Rect* r);
+void EraseOval(const Rect* r);
+void InvertOval(const Rect* r);
+
+void TextSize(short size);
+void TextFont(short font);
+void DrawString(ConstStr255Param s);
+short StringWidth(ConstStr255Param s);
+void GetFontInfo(FontInfo* info);
+FMFontFamily FMGetFontFamilyFromName(ConstStr255Param name);
+
+RgnHandle NewRgn(void);
+void RectRgn(RgnHandle rgn, const Rect* r);
+void DisposeRgn(RgnHandle rgn);
+
+TB_EXTERN_C_END
+
+#ifdef __cplusplus
+#include <string>
+namespace toolbox {
+/* Writes the port's pixels to a PNG file (red, green, blue; alpha dropped). false, with the
+ * reason in error, when the file cannot be written. */
+bool WritePortPNG(CGrafPtr port, const std::string& path, std::string& error);
+/* Text drawing in UTF-8 for the toolbox's own controls; same metrics as DrawString. */
+void DrawUtf8(const std::string& text);
+int Utf8Width(const std::string& text);
+} // namespace toolbox
+#endif

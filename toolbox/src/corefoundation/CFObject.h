@@ -2,6 +2,7 @@
 // destructor, so CFRelease frees any kind of object.
 #pragma once
 
+#include "toolbox/CFBundle.h"
 #include "toolbox/CoreFoundation.h"
 
 #include <atomic>
@@ -22,6 +23,9 @@ struct CFStringObject : CFObject {
 inline const CFStringObject* AsString(CFStringRef s) {
     return dynamic_cast<const CFStringObject*>(reinterpret_cast<const CFObject*>(s));
 }
+
+// The folder of a bundle's resources; empty for something that is not a bundle.
+std::string BundleResourcesFolder(CFBundleRef bundle);
 
 template <typename Ref>
 Ref ToRef(CFObject* object) {

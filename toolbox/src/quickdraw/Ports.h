@@ -17,6 +17,11 @@ struct GrafPort {
     GWorldFlags pixelsState; // pixelsLocked while locked
     bool ownsPixels;         // pixel memory from the pool, given back on disposal
     size_t pixelCapacity;    // bytes of that memory
+    Point penSize{1, 1};     // pen, for ovals and text
+    SInt16 penMode = patCopy;
+    Point penLoc{0, 0};
+    SInt16 textSize = 12;
+    SInt16 textFont = 0;
 };
 
 namespace toolbox::qd {

@@ -1,0 +1,175 @@
+// Bundles found through the loaded libraries, resource URLs, window descriptions that are
+// checked on load, and documents opened through xdg-open.
+#include "WindowSupport.h"
+
+#include "toolbox/LaunchServices.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sys/stat.h>
+
+namespace {
+
+std::string PathOf(CFURLRef url) {
+    UInt8 path[1024];
+    return CFURLGetFileSystemRepresentation(url, true, path, sizeof path) ? reinterpret_cast<char*>(path)
+                                                                          : "";
+}
+
+TEST(Bundles, ALoadedBundleIsFoundByItsIdentifierWithItsResources) {
+    windowtest::LoadTestBundle();
+    CFBundleRef bundle = CFBundleGetBundleWithIdentifier(CFSTR("com.quorvel.test.dialogs"));
+    ASSERT_NE(bundle, nullptr);
+    EXPECT_EQ(CFBundleGetBundleWithIdentifier(CFSTR("com.quorvel.test.dialogs")), bundle);
+    EXPECT_EQ(toolbox::CFStringToUtf8(CFBundleGetIdentifier(bundle)), "com.quorvel.test.dialogs");
+    EXPECT_EQ(CFBundleGetBundleWithIdentifier(CFSTR("com.quorvel.none")), nullptr);
+    CFURLRef url = CFBundleCopyResourceURL(bundle, CFSTR("dialogs"), CFSTR("json"), nullptr);
+    ASSERT_NE(url, nullptr);
+    std::string path = PathOf(url);
+    const std::string tail = "TestDialogs.bundle/Contents/Resources/dialogs.json";
+    ASSERT_GT(path.size(), tail.size());
+    EXPECT_EQ(path.substr(path.size() - tail.size()), tail);
+    CFRelease(url);
+    EXPECT_EQ(CFBundleCopyResourceURL(bundle, CFSTR("manual"), CFSTR("pdf"), nullptr), nullptr);
+    EXPECT_EQ(CFBundleCopyResourceURL(bundle, CFSTR("../Identifier"), nullptr, nullptr), nullptr);
+    EXPECT_NE(CFBundleGetMainBundle(), nullptr);
+}
+
+TEST(URLs, FilePathsSurviveTheRoundTripAndOtherURLsAreNoPaths) {
+    CFStringRef path = CFStringCreateWithCString(nullptr, "/tmp/a b/100%.pdf", kCFStringEncodingUTF8);
+    CFURLRef url = CFURLCreateWithFileSystemPath(nullptr, path, kCFURLPOSIXPathStyle, false);
+    ASSERT_NE(url, nullptr);
+    EXPECT_EQ(toolbox::CFStringToUtf8(CFURLGetString(url)), "file:///tmp/a%20b/100%25.pdf");
+    EXPECT_EQ(PathOf(url), "/tmp/a b/100%.pdf");
+    UInt8 tiny[4];
+    EXPECT_FALSE(CFURLGetFileSystemRepresentation(url, true, tiny, sizeof tiny));
+    CFRelease(url);
+    CFRelease(path);
+    CFURLRef web = CFURLCreateWithString(nullptr, CFSTR("https://example.org/x"), nullptr);
+    EXPECT_EQ(PathOf(web), "");
+    CFRelease(web);
+    CFURLRef broken = CFURLCreateWithString(nullptr, CFSTR("file:///a%2"), nullptr);
+    EXPECT_EQ(PathOf(broken), "");
+    CFRelease(broken);
+    EXPECT_EQ(CFURLCreateWithString(nullptr, nullptr, nullptr), nullptr);
+}
+
+// A description written to a temporary file; the result of opening it and the message.
+OSStatus Open(const std::string& text, std::string& message) {
+    std::string path = testing::TempDir() + "desc.json";
+    std::ofstream(path) << text;
+    IBNibRef nib = nullptr;
+    testing::internal::CaptureStderr();
+    OSStatus err = toolbox::CreateNibReferenceFromFile(path, &nib);
+    std::string shown = testing::internal::GetCapturedStderr();
+    message = toolbox::LastNibError();
+    if (err != noErr) {
+        EXPECT_EQ(shown, message + "\n");
+    }
+    DisposeNibReference(nib);
+    return err;
+}
+
+TEST(Descriptions, FaultsAreNamedByFileWindowAndControl) {
+    const std::string head = R"({"windows": {"w": {"bounds": {"left": 0, "top": 0, "width": 50, "height": 40},
+        "controls": [{"signature": "Ok", "id": 1, "kind": "button", "bounds": {"left": 1, "top": 1, "width": 9, "height": 9}})";
+    struct Case {
+        std::string controls;
+        std::string expected;
+    } cases[] = {
+        {"", ""},
+        {R"(, {"signature": "Sldr", "id": 2, "kind": "knob", "bounds": {"left": 1, "top": 1, "width": 9, "height": 9}})",
+         "window \"w\", control 2 (\"Sldr\" 2): unknown kind \"knob\""},
+        {R"(, {"signature": "Ok", "id": 1, "kind": "static", "bounds": {"left": 1, "top": 1, "width": 9, "height": 9}})",
+         "control 2 (\"Ok\" 1): its signature and id are taken"},
+        {R"(, {"signature": "Sldr", "id": 3, "kind": "slider"})",
+         "control 2 (\"Sldr\" 3): \"bounds\" is missing"},
+        {R"(, {"signature": "Sldr", "id": 3, "kind": "slider", "value": 9, "maximum": 5, "bounds": {"left": 1, "top": 1, "width": 9, "height": 9}})",
+         "\"value\" must be a whole number from 0 to 5"},
+        {R"(, {"signature": "Toolong", "id": 3, "kind": "static", "bounds": {"left": 1, "top": 1, "width": 9, "height": 9}})",
+         "\"signature\" must be a text of at most 4 characters"},
+        {R"(, {"signature": "Txt", "id": 3, "kind": "static", "colour": 1, "bounds": {"left": 1, "top": 1, "width": 9, "height": 9}})",
+         "unknown field \"colour\""},
+        {R"(, {"signature": "Both", "id": 3, "kind": "static", "class": "x", "bounds": {"left": 1, "top": 1, "width": 9, "height": 9}})",
+         "give either \"kind\" or \"class\""},
+    };
+    for (const Case& c : cases) {
+        std::string message;
+        OSStatus err = Open(head + c.controls + "]}}}", message);
+        if (c.expected.empty()) {
+            EXPECT_EQ(err, noErr) << message;
+            continue;
+        }
+        EXPECT_EQ(err, kIBCarbonRuntimeObjectNotOfRequestedType);
+        EXPECT_NE(message.find("desc.json: window \"w\", "), std::string::npos) << message;
+        EXPECT_NE(message.find(c.expected), std::string::npos) << message;
+    }
+    std::string message;
+    EXPECT_EQ(Open("{\"windows\": ", message), kIBCarbonRuntimeObjectNotOfRequestedType);
+    EXPECT_NE(message.find("not valid JSON"), std::string::npos);
+    EXPECT_EQ(
+        Open(R"({"windows": {"w": {"bounds": {"left": 0, "top": 0, "width": 0, "height": 40}}}})", message),
+        kIBCarbonRuntimeObjectNotOfRequestedType);
+    EXPECT_NE(message.find("\"width\" must be a whole number from 1 to 4095"), std::string::npos);
+    IBNibRef nib = nullptr;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(toolbox::CreateNibReferenceFromFile("/nonexistent.json", &nib),
+              kIBCarbonRuntimeCantFindNibFile);
+    testing::internal::GetCapturedStderr();
+}
+
+TEST(Descriptions, AWindowNeedsItsNameAndTheClassesItsControlsName) {
+    windowtest::LoadTestBundle();
+    CFBundleRef bundle = CFBundleGetBundleWithIdentifier(CFSTR("com.quorvel.test.dialogs"));
+    IBNibRef nib = nullptr;
+    ASSERT_EQ(CreateNibReferenceWithCFBundle(bundle, CFSTR("dialogs"), &nib), noErr);
+    WindowRef w = nullptr;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(CreateWindowFromNib(nib, CFSTR("nowhere"), &w), kIBCarbonRuntimeCantFindObject);
+    EXPECT_EQ(CreateWindowFromNib(nib, CFSTR("every"), &w), kIBCarbonRuntimeObjectNotOfRequestedType);
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(w, nullptr);
+    EXPECT_NE(err.find("control 11 (\"Cust\" 1): the class \"com.quorvel.test.box\" is not registered"),
+              std::string::npos)
+        << err;
+    DisposeNibReference(nib);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(CreateNibReferenceWithCFBundle(bundle, CFSTR("missing"), &nib),
+              kIBCarbonRuntimeCantFindNibFile);
+    testing::internal::GetCapturedStderr();
+}
+
+// xdg-open stands in for itself: a script of that name first in PATH records its argument.
+class Launching : public testing::Test {
+  protected:
+    std::string dir = testing::TempDir() + "launch", oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    void Stub(int status) {
+        mkdir(dir.c_str(), 0700);
+        std::ofstream(dir + "/xdg-open")
+            << "#!/bin/sh\nprintf '%s' \"$1\" > \"" << dir << "/opened\"\nexit " << status << "\n";
+        chmod((dir + "/xdg-open").c_str(), 0700);
+        setenv("PATH", (dir + ":" + oldPath).c_str(), 1);
+    }
+    void TearDown() override { setenv("PATH", oldPath.c_str(), 1); }
+    std::string Opened() {
+        std::ifstream in(dir + "/opened");
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+};
+
+TEST_F(Launching, ADocumentGoesToXdgOpenAsAPathWithoutAShell) {
+    Stub(0);
+    CFStringRef path = CFStringCreateWithCString(nullptr, "/tmp/it's $(x) a.pdf", kCFStringEncodingUTF8);
+    CFURLRef url = CFURLCreateWithFileSystemPath(nullptr, path, kCFURLPOSIXPathStyle, false);
+    EXPECT_EQ(LSOpenCFURLRef(url, nullptr), noErr);
+    EXPECT_EQ(Opened(), "/tmp/it's $(x) a.pdf");
+    Stub(4);
+    EXPECT_EQ(LSOpenCFURLRef(url, nullptr), 4);
+    setenv("PATH", "/nonexistent", 1);
+    EXPECT_EQ(LSOpenCFURLRef(url, nullptr), kLSApplicationNotFoundErr);
+    EXPECT_EQ(LSOpenCFURLRef(nullptr, nullptr), paramErr);
+    CFRelease(url);
+    CFRelease(path);
+}
+
+} // namespace

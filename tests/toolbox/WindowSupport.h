@@ -1,0 +1,170 @@
+// What the window tests share: the test bundle, a recorded custom control class, and a
+// window from the test description run under a script.
+#pragma once
+
+#include "toolbox/CFBundle.h"
+#include "toolbox/Controls.h"
+#include "toolbox/InputSources.h"
+#include "toolbox/MacWindows.h"
+#include "toolbox/Nib.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <string>
+#include <vector>
+
+namespace windowtest {
+
+inline std::string Code(UInt32 c) {
+    return {char(c >> 24), char(c >> 16), char(c >> 8), char(c)};
+}
+
+inline void LoadTestBundle() {
+    static void* handle = dlopen(TEST_DIALOGS_BUNDLE "/Contents/Linux/TestDialogs.so", RTLD_NOW);
+    ASSERT_NE(handle, nullptr) << dlerror();
+}
+
+// What the custom class and the handlers saw.
+struct Record {
+    std::vector<std::string> commands;  // "window:Aply", "app:Aply"
+    std::vector<EventKind> customKinds; // every kind the class handler received
+    std::vector<Point> hitTestPoints, trackPoints;
+    std::vector<UInt32> trackModifiers;
+    std::vector<MouseTrackingResult> trackResults;
+    std::vector<SInt32> sliderSteps;
+    int draws = 0;
+    IBNibRef nib = nullptr;
+};
+
+inline Record* gRecord = nullptr;
+
+inline OSStatus BoxHandler(EventHandlerCallRef, EventRef event, void*) {
+    gRecord->customKinds.push_back(GetEventKind(event));
+    ControlRef c = nullptr;
+    GetEventParameter(event, kEventParamDirectObject, typeControlRef, nullptr, sizeof c, nullptr, &c);
+    Rect bounds;
+    GetControlBounds(c, &bounds);
+    switch (GetEventKind(event)) {
+        case kEventControlDraw: {
+            ++gRecord->draws;
+            RGBColor color = GetControl32BitValue(c) ? RGBColor{0, 0, 0xFFFF} : RGBColor{0xFFFF, 0xFFFF, 0};
+            SetPortWindowPort(GetControlOwner(c));
+            RGBForeColor(&color);
+            PaintRect(&bounds);
+            return noErr;
+        }
+        case kEventControlHitTest: {
+            Point where;
+            GetEventParameter(event, kEventParamMouseLocation, typeQDPoint, nullptr, sizeof where, nullptr,
+                              &where);
+            gRecord->hitTestPoints.push_back(where);
+            ControlPartCode part = PtInRect(where, &bounds) ? 1 : 0;
+            SetEventParameter(event, kEventParamControlPart, typeControlPartCode, sizeof part, &part);
+            return noErr;
+        }
+        case kEventControlTrack: {
+            Point where;
+            UInt32 mods = 0;
+            GetEventParameter(event, kEventParamMouseLocation, typeQDPoint, nullptr, sizeof where, nullptr,
+                              &where);
+            GetEventParameter(event, kEventParamKeyModifiers, typeUInt32, nullptr, sizeof mods, nullptr,
+                              &mods);
+            gRecord->trackPoints.push_back(where);
+            gRecord->trackModifiers.push_back(mods);
+            MouseTrackingResult result = kMouseTrackingMouseDown;
+            while (result != kMouseTrackingMouseUp) {
+                TrackMouseLocation(GetWindowPort(GetControlOwner(c)), &where, &result);
+                gRecord->trackResults.push_back(result);
+                gRecord->trackPoints.push_back(where);
+            }
+            SetControl32BitValue(c, 1 - GetControl32BitValue(c));
+            return noErr;
+        }
+        default:
+            return eventNotHandledErr;
+    }
+}
+
+inline OSStatus AppHandler(EventHandlerCallRef, EventRef event, void*) {
+    HICommand command;
+    GetEventParameter(event, kEventParamDirectObject, typeHICommand, nullptr, sizeof command, nullptr,
+                      &command);
+    gRecord->commands.push_back("app:" + Code(command.commandID));
+    return eventNotHandledErr;
+}
+
+// Window handler: records, ends on OK and Cancel, opens the inner window on "Nest".
+OSStatus WindowHandler(EventHandlerCallRef call, EventRef event, void* userData);
+
+class WindowFixture : public testing::Test {
+  protected:
+    Record record;
+    IBNibRef nib = nullptr;
+    WindowRef window = nullptr;
+    ToolboxObjectClassRef boxClass = nullptr;
+    EventHandlerRef appHandler = nullptr;
+
+    void SetUp() override {
+        gRecord = &record;
+        LoadTestBundle();
+        RegisterBox({{kEventClassControl, kEventControlDraw},
+                     {kEventClassControl, kEventControlHitTest},
+                     {kEventClassControl, kEventControlHit},
+                     {kEventClassControl, kEventControlTrack}});
+        CFBundleRef bundle = CFBundleGetBundleWithIdentifier(CFSTR("com.quorvel.test.dialogs"));
+        ASSERT_NE(bundle, nullptr);
+        ASSERT_EQ(CreateNibReferenceWithCFBundle(bundle, CFSTR("dialogs"), &nib), noErr);
+        ASSERT_EQ(CreateWindowFromNib(nib, CFSTR("every"), &window), noErr);
+        static const EventTypeSpec kCommand{kEventClassCommand, kEventCommandProcess};
+        record.nib = nib;
+        InstallCommandHandler();
+        InstallEventHandler(GetApplicationEventTarget(), AppHandler, 1, &kCommand, nullptr, &appHandler);
+    }
+
+    void InstallCommandHandler() {
+        static const EventTypeSpec kCommand{kEventClassCommand, kEventCommandProcess};
+        InstallEventHandler(GetWindowEventTarget(window), WindowHandler, 1, &kCommand, window, nullptr);
+    }
+
+    void RegisterBox(std::vector<EventTypeSpec> kinds) {
+        if (boxClass) UnregisterToolboxObjectClass(boxClass);
+        ASSERT_EQ(RegisterToolboxObjectClass(CFSTR("com.quorvel.test.box"), nullptr, UInt32(kinds.size()),
+                                             kinds.data(), NewEventHandlerUPP(BoxHandler), nullptr,
+                                             &boxClass),
+                  noErr);
+    }
+
+    void TearDown() override {
+        DisposeWindow(window);
+        DisposeNibReference(nib);
+        RemoveEventHandler(appHandler);
+        UnregisterToolboxObjectClass(boxClass);
+        gRecord = nullptr;
+    }
+
+    // Runs the window's modal loop over the script; returns what went to standard error.
+    std::string Run(const std::string& script) {
+        std::string error;
+        EXPECT_TRUE(toolbox::UseScriptText(script, error)) << error;
+        int failuresBefore = toolbox::ScriptFailures();
+        testing::internal::CaptureStderr();
+        ShowWindow(window);
+        RunAppModalLoopForWindow(window);
+        std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(toolbox::ScriptFailures(), failuresBefore) << err;
+        return err;
+    }
+
+    ControlRef Control(const std::string& sig, SInt32 id) {
+        ControlID cid{(UInt32(UInt8(sig[0])) << 24) | (UInt32(UInt8(sig[1])) << 16) |
+                          (UInt32(UInt8(sig[2])) << 8) | UInt32(UInt8(sig[3])),
+                      id};
+        ControlRef c = nullptr;
+        GetControlByID(window, &cid, &c);
+        return c;
+    }
+};
+
+} // namespace windowtest

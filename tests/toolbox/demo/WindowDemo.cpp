@@ -1,0 +1,135 @@
+// window_demo: opens the test description's window with every control kind, lets a user
+// (or a script) work it, and writes the window as a PNG when it closes.
+//
+//   window_demo --windows --png OUT        in a real window (SDL2)
+//   window_demo --script FILE --png OUT    headless, from a script
+//
+// Exit status 0, 1 when a script check failed or the PNG could not be written, 2 on bad usage.
+#include "toolbox/CFBundle.h"
+#include "toolbox/Controls.h"
+#include "toolbox/InputSources.h"
+#include "toolbox/MacWindows.h"
+#include "toolbox/Nib.h"
+
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+WindowRef gWindow = nullptr;
+
+// The custom control: a framed box with an oval that turns blue while its value is 1; a
+// drag inside it toggles the value when the mouse comes up.
+OSStatus BoxHandler(EventHandlerCallRef, EventRef event, void*) {
+    ControlRef c = nullptr;
+    GetEventParameter(event, kEventParamDirectObject, typeControlRef, nullptr, sizeof c, nullptr, &c);
+    Rect r;
+    GetControlBounds(c, &r);
+    switch (GetEventKind(event)) {
+        case kEventControlDraw: {
+            SetPortWindowPort(GetControlOwner(c));
+            const RGBColor white{0xFFFF, 0xFFFF, 0xFFFF}, black{0, 0, 0}, blue{0x2000, 0x4000, 0xE000};
+            RGBForeColor(&white);
+            PaintRect(&r);
+            RGBForeColor(GetControl32BitValue(c) ? &blue : &black);
+            Rect oval = r;
+            InsetRect(&oval, 10, 10);
+            PenSize(2, 2);
+            FrameOval(&oval);
+            PenNormal();
+            RGBForeColor(&black);
+            FrameRect(&r);
+            Str255 label = "\x06"
+                           "custom";
+            MoveTo(short((r.left + r.right - StringWidth(label)) / 2), short((r.top + r.bottom) / 2 + 5));
+            DrawString(label);
+            return noErr;
+        }
+        case kEventControlHitTest: {
+            Point where;
+            GetEventParameter(event, kEventParamMouseLocation, typeQDPoint, nullptr, sizeof where, nullptr,
+                              &where);
+            ControlPartCode part = PtInRect(where, &r) ? 1 : 0;
+            SetEventParameter(event, kEventParamControlPart, typeControlPartCode, sizeof part, &part);
+            return noErr;
+        }
+        case kEventControlTrack: {
+            Point where;
+            MouseTrackingResult result = kMouseTrackingMouseDown;
+            while (result != kMouseTrackingMouseUp)
+                TrackMouseLocation(GetWindowPort(GetControlOwner(c)), &where, &result);
+            SetControl32BitValue(c, 1 - GetControl32BitValue(c));
+            return noErr;
+        }
+        default:
+            return eventNotHandledErr;
+    }
+}
+
+OSStatus CommandHandler(EventHandlerCallRef, EventRef event, void*) {
+    HICommand command;
+    GetEventParameter(event, kEventParamDirectObject, typeHICommand, nullptr, sizeof command, nullptr,
+                      &command);
+    if (command.commandID != FourCC("ok  ") && command.commandID != FourCC("not!")) return eventNotHandledErr;
+    QuitAppModalLoopForWindow(gWindow);
+    return noErr;
+}
+
+int Usage() {
+    std::fputs("usage: window_demo (--windows | --script FILE) --png OUT\n", stderr);
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::string script, png, error;
+    bool windows = false, scripted = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--windows") {
+            windows = true;
+        } else if (arg == "--script" && i + 1 < argc) {
+            script = argv[++i];
+            scripted = true;
+        } else if (arg == "--png" && i + 1 < argc) {
+            png = argv[++i];
+        } else {
+            return Usage();
+        }
+    }
+    if (windows == scripted || png.empty()) return Usage();
+    bool ready = windows ? toolbox::UseWindowInput(error) : toolbox::UseScriptInput(script, error);
+    if (!ready) {
+        std::fprintf(stderr, "window_demo: %s\n", error.c_str());
+        return 1;
+    }
+    if (!dlopen(TEST_DIALOGS_BUNDLE "/Contents/Linux/TestDialogs.so", RTLD_NOW)) {
+        std::fprintf(stderr, "window_demo: %s\n", dlerror());
+        return 1;
+    }
+    const EventTypeSpec boxEvents[] = {{kEventClassControl, kEventControlDraw},
+                                       {kEventClassControl, kEventControlHitTest},
+                                       {kEventClassControl, kEventControlTrack}};
+    ToolboxObjectClassRef boxClass = nullptr;
+    RegisterToolboxObjectClass(CFSTR("com.quorvel.test.box"), nullptr, 3, boxEvents, BoxHandler, nullptr,
+                               &boxClass);
+    IBNibRef nib = nullptr;
+    CFBundleRef bundle = CFBundleGetBundleWithIdentifier(CFSTR("com.quorvel.test.dialogs"));
+    if (CreateNibReferenceWithCFBundle(bundle, CFSTR("dialogs"), &nib) != noErr ||
+        CreateWindowFromNib(nib, CFSTR("every"), &gWindow) != noErr)
+        return 1;
+    const EventTypeSpec command{kEventClassCommand, kEventCommandProcess};
+    InstallEventHandler(GetWindowEventTarget(gWindow), CommandHandler, 1, &command, nullptr, nullptr);
+    ShowWindow(gWindow);
+    RunAppModalLoopForWindow(gWindow);
+    bool saved = toolbox::SaveWindowPNG(gWindow, png, error);
+    if (!saved) std::fprintf(stderr, "window_demo: %s\n", error.c_str());
+    DisposeWindow(gWindow);
+    DisposeNibReference(nib);
+    UnregisterToolboxObjectClass(boxClass);
+    return saved && toolbox::ScriptFailures() == 0 ? 0 : 1;
+}

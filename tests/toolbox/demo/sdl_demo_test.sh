@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Runs window_demo twice with the same input: headless from a script, and in a real window
+# under Xvfb driven by xdotool. Both runs must leave the same picture.
+#   sdl_demo_test.sh WINDOW_DEMO SCRIPT WORKDIR
+#   sdl_demo_test.sh --drive WINDOW_DEMO OUT   (inside the X server)
+set -euo pipefail
+
+# Inside the X server: start the demo, wait for its window, give it the script's input.
+drive() {
+    local demo=$1 out=$2
+    "$demo" --windows --png "$out" &
+    local pid=$!
+    local wid
+    wid=$(timeout 20 xdotool search --sync --name "^Every control$" | head -n1)
+    xdotool windowfocus --sync "$wid" || true
+    sleep 0.3
+    at() { xdotool mousemove --window "$wid" "$1" "$2"; sleep 0.05; }
+    drag() { # h1 v1 h2 v2
+        at "$1" "$2"; xdotool mousedown 1; sleep 0.05
+        for i in 1 2 3 4; do at $(( $1 + ($3 - $1) * i / 4 )) $(( $2 + ($4 - $2) * i / 4 )); done
+        xdotool mouseup 1; sleep 0.1
+    }
+    click() { at "$1" "$2"; xdotool click 1; sleep 0.15; }
+    drag 125 41 165 41
+    click 110 72
+    click 40 103
+    click 40 159
+    click 190 137
+    xdotool type --delay 50 xyz; sleep 0.1
+    drag 260 70 300 90
+    xdotool key Return
+    wait "$pid"
+}
+
+if [ "$1" = --drive ]; then
+    drive "$2" "$3"
+    exit
+fi
+
+demo=$1 script=$2 work=$3
+mkdir -p "$work"
+rm -f "$work"/headless.png "$work"/windows.png
+timeout 60 "$demo" --script "$script" --png "$work/headless.png"
+timeout 90 xvfb-run -a -s "-screen 0 1024x768x24" "$0" --drive "$demo" "$work/windows.png"
+
+if ! cmp -s "$work/headless.png" "$work/windows.png"; then
+    echo "sdl_demo_test: the real window and the headless run differ ($work)" >&2
+    exit 1
+fi
+echo "sdl_demo_test: same picture both ways"
