@@ -14,6 +14,7 @@ echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
 "$root/scripts/setup.sh" --asan
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export LSAN_OPTIONS=suppressions=$root/scripts/lsan-suppressions.txt
 ctest --test-dir "$root/build-asan" --output-on-failure -j"$jobs"
 
 echo "== fuzzing the resource-file reader and ReadConfig (clang, libFuzzer), 60 seconds"

@@ -291,3 +291,55 @@ TEST(ColorPicker, TheSlidersChooseTheColourAndCancelKeepsIt) {
 
 } // namespace
 } // namespace windowtest
+
+#include "toolbox/Navigation.h"
+
+namespace {
+
+TEST(FileChoosers, OpenTakesOnlyAnExistingFileAndSaveTellsAboutReplacing) {
+    std::string file = testing::TempDir() + "chosen.txt", error;
+    FILE* f = std::fopen(file.c_str(), "w");
+    std::fclose(f);
+    NavDialogRef open = nullptr;
+    ASSERT_EQ(NavCreateGetFileDialog(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &open), noErr);
+    toolbox::UseScriptText(
+        "type /nonexistent/x\nkey return\nexpect text Stat 1 There is no file at this path.\n"
+        "key tab\ntype " +
+            file + "\nkey return\n",
+        error);
+    testing::internal::CaptureStderr();
+    ASSERT_EQ(NavDialogRun(open), noErr);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(NavDialogGetUserAction(open), UInt32(kNavUserActionOpen));
+    Boolean replacing = true;
+    CFURLRef url = NavDialogCopyChosenURL(open, &replacing);
+    ASSERT_NE(url, nullptr);
+    UInt8 path[1024];
+    ASSERT_TRUE(CFURLGetFileSystemRepresentation(url, true, path, sizeof path));
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(path)), file);
+    EXPECT_FALSE(replacing);
+    CFRelease(url);
+    NavDialogDispose(open);
+
+    NavDialogCreationOptions options;
+    NavGetDefaultDialogCreationOptions(&options);
+    CFStringRef proposed = CFStringCreateWithCString(nullptr, file.c_str(), kCFStringEncodingUTF8);
+    options.saveFileName = proposed;
+    NavDialogRef save = nullptr;
+    ASSERT_EQ(NavCreatePutFileDialog(&options, 0, 0, nullptr, nullptr, &save), noErr);
+    toolbox::UseScriptText("expect text Path 1 " + file + "\nkey return\n", error);
+    NavDialogRun(save);
+    url = NavDialogCopyChosenURL(save, &replacing);
+    EXPECT_NE(url, nullptr);
+    EXPECT_TRUE(replacing);
+    CFRelease(url);
+    toolbox::UseScriptText("key escape\n", error);
+    NavDialogRun(save);
+    EXPECT_EQ(NavDialogGetUserAction(save), UInt32(kNavUserActionCancel));
+    EXPECT_EQ(NavDialogCopyChosenURL(save, &replacing), nullptr);
+    NavDialogDispose(save);
+    CFRelease(proposed);
+    std::remove(file.c_str());
+}
+
+} // namespace

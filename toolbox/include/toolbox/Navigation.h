@@ -1,0 +1,51 @@
+/* File choosers: small modal windows of the toolbox with the message, a path field, and the
+ * action and Cancel buttons. An open chooser only accepts the path of an existing file; a
+ * save chooser tells whether the path names a file that exists (it would be replaced).
+ * Relative paths are taken from the current folder. */
+#pragma once
+
+#include "toolbox/CFBundle.h"
+#include "toolbox/MacWindows.h"
+
+typedef struct OpaqueNavDialogRef* NavDialogRef;
+typedef UInt32 NavUserAction;
+enum { kNavUserActionNone = 0, kNavUserActionCancel = 1, kNavUserActionOpen = 2, kNavUserActionSaveAs = 3 };
+enum { kNavDialogCreationOptionsVersion = 0 };
+enum { kNavAllowMultipleFiles = 0x80 };
+
+typedef struct NavDialogCreationOptions {
+    UInt16 version;
+    UInt32 optionFlags;
+    Point location;
+    CFStringRef clientName;
+    CFStringRef windowTitle;
+    CFStringRef actionButtonLabel;
+    CFStringRef cancelButtonLabel;
+    CFStringRef saveFileName; /* the proposed name of a save chooser */
+    CFStringRef message;
+    UInt32 preferenceKey;
+    void* popupExtension;
+    UInt32 modality;
+    WindowRef parentWindow;
+    char reserved[16];
+} NavDialogCreationOptions;
+
+TB_EXTERN_C_BEGIN
+
+OSStatus NavGetDefaultDialogCreationOptions(NavDialogCreationOptions* outOptions);
+/* The type list, event, preview and filter procedures are not used. */
+OSStatus NavCreateGetFileDialog(const NavDialogCreationOptions* inOptions, void* inTypeList,
+                                void* inEventProc, void* inPreviewProc, void* inFilterProc,
+                                void* inClientData, NavDialogRef* outDialog);
+OSStatus NavCreatePutFileDialog(const NavDialogCreationOptions* inOptions, OSType inFileType,
+                                OSType inFileCreator, void* inEventProc, void* inClientData,
+                                NavDialogRef* outDialog);
+/* Runs the chooser's modal loop until the user confirms or cancels. */
+OSStatus NavDialogRun(NavDialogRef inDialog);
+NavUserAction NavDialogGetUserAction(NavDialogRef inDialog);
+/* The chosen file's URL (the caller releases it), or NULL after Cancel; *outReplacing tells
+ * whether a save chooser's file exists. */
+CFURLRef NavDialogCopyChosenURL(NavDialogRef inDialog, Boolean* outReplacing);
+void NavDialogDispose(NavDialogRef inDialog);
+
+TB_EXTERN_C_END
