@@ -74,21 +74,6 @@ TEST(CGGlue, QuickDrawRectanglesMapToQuartzOnes) {
     ExpectRect(CGRectMake(1.5f, -2, 3, 4), 1.5f, -2, 3, 4);
 }
 
-TEST(CGGlue, ImageDimensionsAndProportionalFit) {
-    const Rect none = GetImageRect(nullptr);
-    EXPECT_TRUE(none.top == 0 && none.left == 0 && none.bottom == 0 && none.right == 0);
-    CGImageRef image = MakeImage(64, 48, [](int, int) { return kBlack; });
-    SInt32 wid, hig;
-    GetImageDims(image, wid, hig);
-    EXPECT_EQ(wid, 64);
-    EXPECT_EQ(hig, 48);
-    const Rect r = GetImageRect(image);
-    EXPECT_TRUE(r.top == 0 && r.left == 0 && r.bottom == 48 && r.right == 64);
-    const Rect fit = CalcProportionalImageForFrame(image, Rect{0, 0, 32, 32});
-    EXPECT_TRUE(fit.top == 0 && fit.left == 0 && fit.bottom == 24 && fit.right == 32);
-    CGImageRelease(image);
-}
-
 TEST(CGGlue, ImageAtAngleZeroLandsExactlyInItsRectangle) {
     CGImageRef image = QuadrantImage(40, 20);
     Buffer b(200, 100);
@@ -143,63 +128,14 @@ TEST(CGGlue, AlphaClearingAndNoImage) {
     CGImageRelease(clear);
 }
 
-TEST(CGGlue, ClearAndPaintWithAlphaStayInTheirRectangle) {
-    Buffer b(10, 10);
-    GWClearRect(b.gw, Rect{2, 2, 4, 4});
-    EXPECT_EQ(b.At(2, 2), (Px{0, 0, 0, 0}));
-    EXPECT_EQ(b.At(3, 3), (Px{0, 0, 0, 0}));
-    EXPECT_EQ(b.At(4, 3), kWhite);
-    EXPECT_EQ(b.At(1, 2), kWhite);
-    GWPaintRectWithAlpha(b.gw, Rect{5, 5, 10, 10}, RGBColor{0xFFFF, 0x00FF, 0}, 255);
-    EXPECT_EQ(b.At(5, 5), kRed);
-    EXPECT_EQ(b.At(9, 9), kRed);
-    EXPECT_EQ(b.At(4, 5), kWhite);
-    GWPaintRectWithAlpha(b.gw, Rect{0, 0, 1, 1}, RGBColor{0, 0, 0}, 128);
-    EXPECT_EQ(b.At(0, 0), (Px{255, 127, 127, 127}));
-}
-
-TEST(CGGlue, BufferBecomesAnIndependentImageAndKeepsItsLockState) {
-    Buffer b(3, 2);
-    b.Set(2, 1, kBlue);
-    PixMapHandle pm = GetGWorldPixMap(b.gw);
-    UnlockPixels(pm);
-    CGImageRef image = GWorld2CGImage(b.gw);
-    EXPECT_EQ(GetPixelsState(pm) & pixelsLocked, 0u);
-    LockPixels(pm);
-    b.Set(2, 1, kRed);
-    ASSERT_EQ(CGImageGetWidth(image), 3u);
-    ASSERT_EQ(CGImageGetHeight(image), 2u);
-    EXPECT_EQ(ImagePixel(image, 2, 1), kBlue);
-    EXPECT_EQ(ImagePixel(image, 0, 0), kWhite);
-    CGImageRelease(image);
-}
-
-TEST(CGGlue, ColourReferencesTakeTheHighBytes) {
-    CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
-    CGColorRef c = RGBColor2CGColorRef(RGBColor{0xFFFF, 0x80FF, 0}, 51, space);
-    const CGFloat* comps = CGColorGetComponents(c);
-    EXPECT_FLOAT_EQ(comps[0], 1.0f);
-    EXPECT_FLOAT_EQ(comps[1], 128.0f / 255.0f);
-    EXPECT_FLOAT_EQ(comps[2], 0.0f);
-    EXPECT_FLOAT_EQ(comps[3], 0.2f);
-    CGColorRelease(c);
-    CGColorSpaceRelease(space);
-}
-
 TEST(CGGlueDeathTest, MissingObjectsEndInTheirAlerts) {
     CGImageRef image = QuadrantImage(2, 2);
     EXPECT_EXIT(DrawRotatedImageInCGRect(nullptr, image, CGRectMake(0, 0, 1, 1), 0, false),
                 testing::ExitedWithCode(70), "Assertion failed in: NIL context for DrawRotatedImageInQDRect");
     EXPECT_EXIT(DrawCGImageInQDRect(nullptr, image, Rect{0, 0, 1, 1}, 0, false), testing::ExitedWithCode(70),
                 "NIL context for DrawRotatedImageInQDRect");
-    EXPECT_EXIT(GWClearRect(nullptr, Rect{0, 0, 1, 1}), testing::ExitedWithCode(70),
-                "NIL GWorld in GWClearRect");
-    EXPECT_EXIT(GWPaintRectWithAlpha(nullptr, Rect{0, 0, 1, 1}, RGBColor{0, 0, 0}, 1),
-                testing::ExitedWithCode(70), "NIL GWorld in GWPaintRect");
     EXPECT_EXIT(GWorld2CGImage(nullptr), testing::ExitedWithCode(70),
                 "Failed to create s CGContext on GWorld2CGImage");
-    EXPECT_EXIT(RGBColor2CGColorRef(RGBColor{0, 0, 0}, 0, nullptr), testing::ExitedWithCode(70),
-                "NIL ColorSpace -- Color Space for allocation in RGBColor2CGColorRef");
     EXPECT_EXIT(RenderLineArt(nullptr), testing::ExitedWithCode(70), "nil config on RenderLineArt");
     CGImageRelease(image);
 }

@@ -50,37 +50,3 @@ TEST_F(ColorBox, CancellingThePickerKeepsTheValueAndTheSwatch) {
     EXPECT_EQ(At(30, 30), (Px{255, 255, 128, 0}));
     EXPECT_EQ(err.find("no more steps; the window \"colour picker\""), std::string::npos) << err;
 }
-
-TEST_F(ColorBox, ChoosingAtOnceKeepsTheValueAndAnUnansweredPickerChoosesNothing) {
-    // The picker starts from the value, so choosing at once keeps it.
-    Run("press Colr 1\npress Pbtn 1\nkey escape\n");
-    EXPECT_EQ(GetControl32BitValue(Control("Colr", 1)), 16744448);
-    EXPECT_EQ(GetControl32BitValue(Control("Colr", 2)), 16744448);
-    RGBColor out{1, 2, 3};
-    std::string error;
-    ASSERT_TRUE(toolbox::UseScriptText("key escape\n", error));
-    testing::internal::CaptureStderr();
-    EXPECT_FALSE(UseColorPicker(Point{0, 0}, (const unsigned char*)"\x05Pick!", RGBColor{1, 2, 3}, out));
-    testing::internal::GetCapturedStderr();
-    EXPECT_EQ(out.red, 1); // left alone
-}
-
-TEST(ColorBoxClass, WindowsFindTheClassOnlyWhileItIsRegistered) {
-    IBNibRef nib = nullptr;
-    ASSERT_EQ(toolbox::CreateNibReferenceFromFile(DIALOG_TEST_DIR "/controls.json", &nib), noErr);
-    WindowRef w = nullptr;
-    RegisterPictureControl();
-    testing::internal::CaptureStderr();
-    EXPECT_NE(CreateWindowFromNib(nib, CFSTR("boxes"), &w), noErr);
-    testing::internal::GetCapturedStderr();
-    RegisterColorBox();
-    EXPECT_EQ(CreateWindowFromNib(nib, CFSTR("boxes"), &w), noErr);
-    DisposeWindow(w);
-    UnregisterColorBox();
-    UnregisterColorBox(); // twice is harmless
-    testing::internal::CaptureStderr();
-    EXPECT_NE(CreateWindowFromNib(nib, CFSTR("boxes"), &w), noErr);
-    testing::internal::GetCapturedStderr();
-    UnregisterPictureControl();
-    DisposeNibReference(nib);
-}

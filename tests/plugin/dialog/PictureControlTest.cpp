@@ -82,31 +82,3 @@ TEST_F(PictureControl, PressedControlIsDrawnInverted) {
     EXPECT_EQ(At(190, 30), kWhite);
     CGImageRelease(image);
 }
-
-TEST_F(PictureControl, DisabledControlLeavesTheScreenAsItWas) {
-    Run("");
-    SetPortWindowPort(window);
-    const RGBColor green{0, 0xFFFF, 0};
-    RGBForeColor(&green);
-    const Rect area{20, 260, 80, 320};
-    PaintRect(&area);
-    Draw1Control(Control("Pict", 2));
-    for (int v : {20, 50, 79})
-        for (int h : {260, 290, 319})
-            EXPECT_EQ(At(h, v), (Px{255, 0, 255, 0})) << h << "," << v;
-}
-
-TEST(PictureValues, ImagesGetStableValuesUntilTheClassGoesAway) {
-    RegisterPictureControl();
-    CGImageRef a = reinterpret_cast<CGImageRef>(0x1000), b = reinterpret_cast<CGImageRef>(0x2000);
-    const SInt32 va = PictureValueForImage(a), vb = PictureValueForImage(b);
-    EXPECT_EQ(PictureValueForImage(nullptr), 0);
-    EXPECT_NE(va, 0);
-    EXPECT_NE(va, vb);
-    EXPECT_EQ(PictureValueForImage(a), va);
-    EXPECT_EQ(PictureImageForValue(vb), b);
-    EXPECT_EQ(PictureImageForValue(0), nullptr);
-    EXPECT_EQ(PictureImageForValue(-1), nullptr);
-    UnregisterPictureControl();
-    EXPECT_EQ(PictureImageForValue(va), nullptr);
-}
