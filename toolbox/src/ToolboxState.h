@@ -77,6 +77,7 @@ struct ToolboxState {
     SInt16 currentResFile = 0;
     SInt16 nextResRefNum = 1;
     OSErr resError = noErr;
+
     // Text: FreeType, the fonts and their rendered glyphs, made on first use.
     std::shared_ptr<FontCache> fonts;
 
