@@ -109,6 +109,32 @@ TEST(Ovals, OrModePaintsTheForegroundAndXorModeUndoesItself) {
             EXPECT_EQ(c.At(h, v), before[i++]);
 }
 
+TEST(Rects, ThePenSizeAndModeApplyToFramesAndPaint) {
+    Canvas c(20, 20);
+    Rect r{2, 2, 18, 18};
+    PenSize(3, 2); // 3 wide, 2 high
+    FrameRect(&r);
+    EXPECT_EQ(c.At(2, 2), kBlack);
+    EXPECT_EQ(c.At(4, 10), kBlack); // third column of the left edge
+    EXPECT_EQ(c.At(5, 10), kWhite); // inside the frame
+    EXPECT_EQ(c.At(10, 3), kBlack); // second row of the top edge
+    EXPECT_EQ(c.At(10, 4), kWhite);
+    EXPECT_EQ(c.At(15, 10), kBlack); // right edge, 3 columns
+    EXPECT_EQ(c.At(14, 10), kWhite);
+    EXPECT_EQ(c.At(18, 10), kWhite); // right and bottom stay outside
+    EXPECT_EQ(c.Count(kBlack), 16 * 16 - 10 * 12);
+    PenNormal();
+    PenMode(patXor);
+    PaintRect(&r); // inverts: the frame turns white, the inside black
+    EXPECT_EQ(c.At(2, 2), kWhite);
+    EXPECT_EQ(c.At(10, 10), kBlack);
+    PaintRect(&r);
+    EXPECT_EQ(c.Count(kBlack), 16 * 16 - 10 * 12);
+    PenSize(0, 0);
+    FrameRect(&r); // an empty pen draws nothing
+    EXPECT_EQ(c.Count(kBlack), 16 * 16 - 10 * 12);
+}
+
 TEST(Ovals, DrawingStaysInsideTheClipRectangle) {
     Canvas c(30, 30);
     Rect r{0, 0, 30, 30}, clip{0, 0, 30, 15};

@@ -208,28 +208,15 @@ void RGBBackColor(const RGBColor* color) {
 }
 
 void PaintRect(const Rect* r) {
-    if (gToolbox.currentPort) FillInCurrentPort(r, gToolbox.currentPort->fgColor);
+    if (r) toolbox::qd::PenRect(*r, false);
 }
 
 void EraseRect(const Rect* r) {
     if (gToolbox.currentPort) FillInCurrentPort(r, gToolbox.currentPort->bgColor);
 }
 
-// A one-pixel outline just inside r.
 void FrameRect(const Rect* r) {
-    GrafPort* port = gToolbox.currentPort;
-    if (!port || !r || EmptyRect(r)) return;
-    Pixels px = PixelsOf(port->pixMap);
-    Box area = Drawable(port), b = BoxOf(*r);
-    UInt32 value = OpaquePixel(port->fgColor);
-    const Box edges[4] = {{b.top, b.left, b.top + 1, b.right},
-                          {b.bottom - 1, b.left, b.bottom, b.right},
-                          {b.top, b.left, b.bottom, b.left + 1},
-                          {b.top, b.right - 1, b.bottom, b.right}};
-    for (const Box& e : edges) {
-        Box clipped = e.Intersect(area);
-        if (!clipped.Empty()) FillBox(px, clipped, value);
-    }
+    if (r) toolbox::qd::PenRect(*r, true);
 }
 
 void InvertRect(const Rect* r) {

@@ -40,6 +40,10 @@ QDErr NewPixelPort(const Rect& bounds, GrafPort*& port);
 QDErr NewPixelPortOver(const Rect& bounds, Ptr buffer, long rowBytes, GrafPort*& port);
 void DisposePixelPort(GrafPort* port);
 
+// Paints r, or frames it just inside with the pen's size, in the pen's mode, in the current
+// port (clipped to the port and its clip rectangle).
+void PenRect(const Rect& r, bool frame);
+
 // Pixel memory pool: a block of at least `bytes`, its capacity in `capacity`, or NULL.
 void* TakePixelMemory(size_t bytes, size_t& capacity);
 void GivePixelMemory(void* memory, size_t capacity);

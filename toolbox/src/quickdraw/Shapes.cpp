@@ -87,6 +87,28 @@ void FillOval(const Rect* r, Ink ink) {
 
 } // namespace
 
+namespace toolbox::qd {
+
+void PenRect(const Rect& r, bool frame) {
+    GrafPort* port = gToolbox.currentPort;
+    if (!port || EmptyRect(&r)) return;
+    Ink ink = PenInk(port);
+    int penH = port->penSize.h, penV = port->penSize.v;
+    if (frame && (penH <= 0 || penV <= 0)) return;
+    // A frame as wide as the rectangle is the whole rectangle.
+    bool solid = !frame || 2 * penH >= r.right - r.left || 2 * penV >= r.bottom - r.top;
+    for (int v = r.top; v < r.bottom; ++v) {
+        if (solid || v < r.top + penV || v >= r.bottom - penV) {
+            InkSpan(port, v, r.left, r.right, ink);
+        } else {
+            InkSpan(port, v, r.left, r.left + penH, ink);
+            InkSpan(port, v, r.right - penH, r.right, ink);
+        }
+    }
+}
+
+} // namespace toolbox::qd
+
 extern "C" {
 
 void PenSize(short width, short height) {
