@@ -1,0 +1,76 @@
+// The about window from the built bundle's description, closed by its two commands.
+#include "dialog/aboutWindow.h"
+
+#include "TestPaths.h"
+#include "toolbox/CFBundle.h"
+#include "toolbox/InputSources.h"
+#include "toolbox/Nib.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <filesystem>
+
+namespace {
+
+void LoadPluginBundle() {
+    static void* handle = dlopen((testpaths::Bundle() + "/Contents/Linux/Umbrawash.so").c_str(), RTLD_NOW);
+    ASSERT_NE(handle, nullptr) << dlerror();
+}
+
+// Shows the about window over the script; returns what went to standard error.
+std::string RunAbout(const std::string& script) {
+    std::string error;
+    EXPECT_TRUE(toolbox::UseScriptText(script, error)) << error;
+    const int failuresBefore = toolbox::ScriptFailures();
+    testing::internal::CaptureStderr();
+    ShowAbout();
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(toolbox::ScriptFailures(), failuresBefore) << err;
+    return err;
+}
+
+OSStatus SendCommand(UInt32 commandID) {
+    EventRef event = nullptr;
+    CreateEvent(nullptr, kEventClassCommand, kEventCommandProcess, 0, 0, &event);
+    HICommand command{};
+    command.commandID = commandID;
+    SetEventParameter(event, kEventParamDirectObject, typeHICommand, sizeof command, &command);
+    const OSStatus result = AboutDialogHandler(nullptr, event, nullptr);
+    ReleaseEvent(event);
+    return result;
+}
+
+} // namespace
+
+TEST(AboutWindow, ShowsNameAndVersionAndClosesByEitherCommandFreshEachTime) {
+    LoadPluginBundle();
+    const std::string shot = testing::TempDir() + "about.png";
+    GWorldPtr gw = nullptr;
+    const Rect r{0, 0, 4, 4};
+    ASSERT_EQ(NewGWorld(&gw, 32, &r, nullptr, nullptr, 0), noErr);
+    SetGWorld(gw, nullptr);
+    for (const char* close : {"press Okay 1", "key return", "key escape"}) {
+        const std::string err = RunAbout(std::string("expect text Plug 1 Umbrawash\n"
+                                                     "expect text Vers 1 Version 3.0.0 (i386 Universal)\n"
+                                                     "screenshot ") +
+                                         shot + "\n" + close + "\n");
+        EXPECT_EQ(err.find("no more steps"), std::string::npos) << close << ": " << err;
+        CGrafPtr port;
+        GDHandle device;
+        GetGWorld(&port, &device);
+        EXPECT_EQ(port, gw) << close;
+        EXPECT_GT(std::filesystem::file_size(shot), 0u);
+        std::filesystem::remove(shot);
+    }
+    DisposeGWorld(gw);
+}
+
+TEST(AboutWindow, OnlyTheExactCommandsAreRecognised) {
+    EXPECT_EQ(SendCommand(FourCC("ok  ")), noErr);
+    EXPECT_EQ(SendCommand(FourCC("not!")), noErr);
+    EXPECT_EQ(SendCommand(0x6F6B2000), eventNotHandledErr); // o, k, one space
+    EXPECT_EQ(SendCommand(FourCC("OK  ")), eventNotHandledErr);
+    EXPECT_EQ(SendCommand(FourCC("Info")), eventNotHandledErr);
+}

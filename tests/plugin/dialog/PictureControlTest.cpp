@@ -1,0 +1,112 @@
+// The picture control: the fitted, centred image in its framed box, the pressed state, and
+// disabled controls that leave the screen alone.
+#include "DialogSupport.h"
+
+#include "render/CGGlue.h"
+#include "render/pixelBuffers.h"
+
+#include <vector>
+
+using namespace dialogtest;
+
+namespace {
+
+using PictureControl = ControlsWindow;
+
+CGImageRef SolidImage(SInt16 wid, SInt16 hig, RGBColor color) {
+    GWorldPtr gw = AllocateGWorld(wid, hig);
+    ClearGW(gw, color);
+    CGImageRef image = GWorld2CGImage(gw);
+    DisposeGWorld(gw);
+    return image;
+}
+
+const Px kRed{255, 255, 0, 0}, kCyan{255, 0, 255, 255};
+
+std::vector<Px> gPressed; // column 190 of the picture while it is drawn pressed
+
+OSStatus RecordPressed(EventHandlerCallRef call, EventRef event, void*) {
+    const OSStatus result = CallNextEventHandler(call, event);
+    ControlRef c = nullptr;
+    GetEventParameter(event, kEventParamDirectObject, typeControlRef, nullptr, sizeof c, nullptr, &c);
+    if (GetControlHilite(c) > 0 && gPressed.empty())
+        for (int v = 20; v < 120; ++v)
+            gPressed.push_back(PortPixel(GetWindowPort(GetControlOwner(c)), 190, v));
+    return result;
+}
+
+} // namespace
+
+TEST_F(PictureControl, NoImageDrawsAWhiteBoxWithABlackFrame) {
+    SetControl32BitValue(Control("Pict", 1), 77); // a value never handed out: no image
+    Run("");
+    for (int v : {21, 70, 118})
+        for (int h : {141, 190, 238})
+            EXPECT_EQ(At(h, v), kWhite) << h << "," << v;
+    for (auto [h, v] : {std::pair{140, 20}, {239, 119}, {190, 20}, {140, 70}, {239, 70}, {190, 119}})
+        EXPECT_EQ(At(h, v), kBlack) << h << "," << v;
+}
+
+TEST_F(PictureControl, WideImageIsFittedAndCentredWithWhiteAboveAndBelow) {
+    CGImageRef image = SolidImage(400, 200, RGBColor{0xFFFF, 0, 0});
+    SetControl32BitValue(Control("Pict", 1), PictureValueForImage(image));
+    EXPECT_EQ(PictureImageForValue(PictureValueForImage(image)), image);
+    Run("");
+    // 100 x 50, rows 45..94 of the box's rows 20..119: 25 rows above (the top one the frame).
+    for (int v = 21; v < 45; ++v)
+        ASSERT_EQ(At(190, v), kWhite) << v;
+    for (int v = 45; v < 95; ++v) {
+        ASSERT_EQ(At(141, v), kRed) << v;
+        ASSERT_EQ(At(238, v), kRed) << v;
+    }
+    for (int v = 95; v < 119; ++v)
+        ASSERT_EQ(At(190, v), kWhite) << v;
+    EXPECT_EQ(At(140, 70), kBlack); // the frame is drawn over the image
+    EXPECT_EQ(At(190, 119), kBlack);
+    CGImageRelease(image);
+}
+
+TEST_F(PictureControl, PressedControlIsDrawnInverted) {
+    CGImageRef image = SolidImage(400, 200, RGBColor{0xFFFF, 0, 0});
+    SetControl32BitValue(Control("Pict", 1), PictureValueForImage(image));
+    static const EventTypeSpec kDraw{kEventClassControl, kEventControlDraw};
+    InstallEventHandler(GetControlEventTarget(Control("Pict", 1)), RecordPressed, 1, &kDraw, nullptr,
+                        nullptr);
+    gPressed.clear();
+    Run("press Pict 1\n");
+    ASSERT_EQ(gPressed.size(), 100u);
+    EXPECT_EQ(gPressed[0], kWhite);  // the frame
+    EXPECT_EQ(gPressed[10], kBlack); // white above the image
+    EXPECT_EQ(gPressed[50], kCyan);  // the red image
+    EXPECT_EQ(At(190, 70), kRed);    // and plain again once released
+    EXPECT_EQ(At(190, 30), kWhite);
+    CGImageRelease(image);
+}
+
+TEST_F(PictureControl, DisabledControlLeavesTheScreenAsItWas) {
+    Run("");
+    SetPortWindowPort(window);
+    const RGBColor green{0, 0xFFFF, 0};
+    RGBForeColor(&green);
+    const Rect area{20, 260, 80, 320};
+    PaintRect(&area);
+    Draw1Control(Control("Pict", 2));
+    for (int v : {20, 50, 79})
+        for (int h : {260, 290, 319})
+            EXPECT_EQ(At(h, v), (Px{255, 0, 255, 0})) << h << "," << v;
+}
+
+TEST(PictureValues, ImagesGetStableValuesUntilTheClassGoesAway) {
+    RegisterPictureControl();
+    CGImageRef a = reinterpret_cast<CGImageRef>(0x1000), b = reinterpret_cast<CGImageRef>(0x2000);
+    const SInt32 va = PictureValueForImage(a), vb = PictureValueForImage(b);
+    EXPECT_EQ(PictureValueForImage(nullptr), 0);
+    EXPECT_NE(va, 0);
+    EXPECT_NE(va, vb);
+    EXPECT_EQ(PictureValueForImage(a), va);
+    EXPECT_EQ(PictureImageForValue(vb), b);
+    EXPECT_EQ(PictureImageForValue(0), nullptr);
+    EXPECT_EQ(PictureImageForValue(-1), nullptr);
+    UnregisterPictureControl();
+    EXPECT_EQ(PictureImageForValue(va), nullptr);
+}
