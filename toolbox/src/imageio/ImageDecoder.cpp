@@ -124,6 +124,7 @@ std::unique_ptr<AVFrame, FrameDeleter> DecodeFirstFrame(AVFormatContext* format)
     std::unique_ptr<AVCodecContext, CodecDeleter> ctx(avcodec_alloc_context3(codec));
     if (!ctx || avcodec_parameters_to_context(ctx.get(), stream->codecpar) < 0) return nullptr;
     ctx->thread_count = 1;
+    ctx->max_pixels = int64_t(kMaxSide) * kMaxSide; // a hostile header cannot claim gigabytes
     if (avcodec_open2(ctx.get(), codec, nullptr) < 0) return nullptr;
     std::unique_ptr<AVPacket, PacketDeleter> packet(av_packet_alloc());
     std::unique_ptr<AVFrame, FrameDeleter> frame(av_frame_alloc());
