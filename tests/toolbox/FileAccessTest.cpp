@@ -136,7 +136,7 @@ TEST(FileAccess, DescriptorListsConvertBetweenSpecificationsAndReferences) {
     EXPECT_EQ(type, typeFSS);
     EXPECT_EQ(size, Size(sizeof got));
     EXPECT_EQ(toolbox::PascalView(got.name), "f");
-    // A specification of a missing file has no reference.
+    // The FSSpec of a missing file has no reference.
     EXPECT_EQ(AEGetNthPtr(&list, 2, typeFSRef, nullptr, nullptr, &ref, sizeof ref, nullptr),
               errAECoercionFail);
     EXPECT_EQ(AEGetNthPtr(&list, 3, typeFSS, nullptr, nullptr, &got, sizeof got, nullptr), errAEIllegalIndex);
