@@ -2,7 +2,8 @@
 # Builds the fuzz targets with clang (libFuzzer + AddressSanitizer) into build-fuzz/ and runs
 # each for a fixed time over a copy of its committed seed corpus. Any finding fails.
 #
-#   scripts/fuzz.sh [SECONDS]     default 60 seconds per target
+#   scripts/fuzz.sh [SECONDS]     default 60 seconds for the resource-file reader; the image
+#                                 importer runs for at most 20 of them
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -12,12 +13,17 @@ build_dir="$root/build-fuzz"
 cmake -S "$root" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
     -DUMBRAWASH_FUZZ=ON -DUMBRAWASH_TESTS=OFF -DUMBRAWASH_BENCH=OFF >/dev/null
-cmake --build "$build_dir" -j"$(nproc)" --target fuzz_resource_file
+cmake --build "$build_dir" -j"$(nproc)" --target fuzz_resource_file fuzz_image_decode
 
-run_dir="$root/fuzz/corpus-run/resourcefile"
-rm -rf "$run_dir"
-mkdir -p "$run_dir"
-cp "$root"/fuzz/corpus/resourcefile/* "$run_dir"/
-cd "$build_dir"
-ASAN_OPTIONS=detect_leaks=1 "$build_dir/fuzz/fuzz_resource_file" -max_total_time="$seconds" -timeout=10 \
-    -rss_limit_mb=2048 -print_final_stats=1 "$run_dir" "$root/fuzz/corpus/resourcefile"
+# run_target NAME CORPUS SECONDS
+run_target() {
+    local run_dir="$root/fuzz/corpus-run/$2"
+    rm -rf "$run_dir"
+    mkdir -p "$run_dir"
+    cp "$root"/fuzz/corpus/"$2"/* "$run_dir"/
+    (cd "$build_dir" && ASAN_OPTIONS=detect_leaks=1 "$build_dir/fuzz/$1" -max_total_time="$3" -timeout=10 \
+        -rss_limit_mb=2048 -print_final_stats=1 "$run_dir" "$root/fuzz/corpus/$2")
+}
+
+run_target fuzz_resource_file resourcefile "$seconds"
+run_target fuzz_image_decode image "$(( seconds < 20 ? seconds : 20 ))"

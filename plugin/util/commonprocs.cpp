@@ -5,12 +5,15 @@
 #include "util/failures.h"
 
 #include "toolbox/CarbonEvents.h"
+#include "toolbox/LaunchServices.h"
 #include "toolbox/MacMemory.h"
 #include "toolbox/Nib.h"
 #include "toolbox/TextUtils.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -216,6 +219,54 @@ CFURLRef PString2URL(ConstStr255Param theString) {
     CFURLRef url = CFURLCreateWithString(kCFAllocatorDefault, text, nullptr);
     CFRelease(text);
     return url;
+}
+
+FSSpec FSRef2FSSpec(const FSRef& theRef) {
+    FSSpec spec{};
+    if (FSGetCatalogInfo(&theRef, kFSCatInfoNone, nullptr, nullptr, &spec, nullptr) != noErr) spec = FSSpec{};
+    return spec;
+}
+
+FSRef FSSpec2FSRef(const FSSpec& theFSS) {
+    FSRef ref{};
+    if (FSpMakeFSRef(&theFSS, &ref) != noErr) ref = FSRef{};
+    return ref;
+}
+
+CFStringRef FSRef2CFString(const FSRef& theFSRef) {
+    CFURLRef url = CFURLCreateFromFSRef(kCFAllocatorDefault, &theFSRef);
+    if (!url) return nullptr;
+    // The URL owns its text: hand out a copy that outlives it.
+    CFStringRef text = CFURLGetString(url), copy = nullptr;
+    std::vector<char> utf8(size_t(text ? CFStringGetLength(text) : 0) * 4 + 1);
+    if (text && CFStringGetCString(text, utf8.data(), CFIndex(utf8.size()), kCFStringEncodingUTF8))
+        copy = CFStringCreateWithCString(kCFAllocatorDefault, utf8.data(), kCFStringEncodingUTF8);
+    CFRelease(url);
+    return copy;
+}
+
+CFStringRef FSSpec2CFString(const FSSpec& theFSS) {
+    return FSRef2CFString(FSSpec2FSRef(theFSS));
+}
+
+PString FSRef2Str255(const FSRef& theFSRef) {
+    CFStringRef text = FSRef2CFString(theFSRef);
+    if (!text) return PString();
+    PString result = CF2PString(text);
+    CFRelease(text);
+    return result;
+}
+
+PString GetNameFromFSRef(const FSRef& theFSRef) {
+    FSSpec spec = FSRef2FSSpec(theFSRef);
+    return PString(
+        std::string_view(reinterpret_cast<const char*>(spec.name + 1), std::min<int>(spec.name[0], 63)));
+}
+
+Boolean IsFileAFolder(const FSRef& theFile) {
+    LSItemInfoRecord info;
+    if (LSCopyItemInfoForRef(&theFile, kLSRequestBasicFlagsOnly, &info) != noErr) return false;
+    return (info.flags & kLSItemInfoIsContainer) != 0;
 }
 
 Boolean IsShiftDown() {

@@ -6,6 +6,7 @@
 #include "util/PString.h"
 
 #include "toolbox/CFBundle.h"
+#include "toolbox/Files.h"
 #include "toolbox/MacWindows.h"
 #include "toolbox/QuickDraw.h"
 
@@ -32,6 +33,16 @@ SInt16 CarbonLoWord(SInt32 x);
 Ptr CloneObject(Ptr theObject);
 PString URL2Str255(CFURLRef theURL);
 CFURLRef PString2URL(ConstStr255Param theString); // the caller releases it
+
+// File references. A failed conversion gives a file specification or reference that names no
+// file (all zero), which every caller treats as no file; platform codes are not passed on.
+FSSpec FSRef2FSSpec(const FSRef& theRef);
+FSRef FSSpec2FSRef(const FSSpec& theFSS);
+CFStringRef FSRef2CFString(const FSRef& theFSRef); // the file's URL text; the caller releases it
+CFStringRef FSSpec2CFString(const FSSpec& theFSS); // the caller releases it
+PString FSRef2Str255(const FSRef& theFSRef);
+PString GetNameFromFSRef(const FSRef& theFSRef);
+Boolean IsFileAFolder(const FSRef& theFile);
 
 // Keyboard and commands.
 Boolean IsShiftDown();

@@ -69,6 +69,11 @@ struct ToolboxState {
     // Files: directory numbers (FSSpec.parID) and the absolute paths they stand for; the
     // number of directories[i] is kFirstDirID + i (files/Files.cpp).
     std::vector<std::string> directories;
+    // File references (FSRef): the absolute paths they name; reference n is items[n - 1].
+    std::vector<std::string> items;
+    // Data forks opened by reference number (FSpOpenDF): number to file descriptor.
+    std::map<SInt16, int> openFiles;
+    SInt16 nextFileRefNum = 1;
 
     // Resources: the open resource files, oldest first (the chain is searched from the
     // current file towards the front), the current file's reference number (0: none),

@@ -4,6 +4,7 @@
  * Relative paths are taken from the current folder. */
 #pragma once
 
+#include "toolbox/AppleEvents.h"
 #include "toolbox/CFBundle.h"
 #include "toolbox/MacWindows.h"
 
@@ -30,9 +31,24 @@ typedef struct NavDialogCreationOptions {
     char reserved[16];
 } NavDialogCreationOptions;
 
+/* The chooser's answer: validRecord after a confirmation, the chosen file as one file
+ * specification in selection, and whether a save replaces an existing file. */
+typedef struct NavReplyRecord {
+    UInt16 version;
+    Boolean validRecord;
+    Boolean replacing;
+    Boolean isStationery;
+    Boolean translationNeeded;
+    AEDescList selection;
+    ScriptCode keyScript;
+    CFStringRef saveFileName;
+} NavReplyRecord;
+
 TB_EXTERN_C_BEGIN
 
 OSStatus NavGetDefaultDialogCreationOptions(NavDialogCreationOptions* outOptions);
+enum { userCanceledErr = -128 };
+
 /* The type list, event, preview and filter procedures are not used. */
 OSStatus NavCreateGetFileDialog(const NavDialogCreationOptions* inOptions, void* inTypeList,
                                 void* inEventProc, void* inPreviewProc, void* inFilterProc,
@@ -46,6 +62,9 @@ NavUserAction NavDialogGetUserAction(NavDialogRef inDialog);
 /* The chosen file's URL (the caller releases it), or NULL after Cancel; *outReplacing tells
  * whether a save chooser's file exists. */
 CFURLRef NavDialogCopyChosenURL(NavDialogRef inDialog, Boolean* outReplacing);
+/* userCanceledErr after Cancel; the reply is disposed of with NavDisposeReply. */
+OSStatus NavDialogGetReply(NavDialogRef inDialog, NavReplyRecord* outReply);
+OSStatus NavDisposeReply(NavReplyRecord* inReply);
 void NavDialogDispose(NavDialogRef inDialog);
 
 TB_EXTERN_C_END

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstring>
 
 struct OpaqueNavDialogRef {
     bool save = false;
@@ -153,6 +154,28 @@ CFURLRef NavDialogCopyChosenURL(NavDialogRef inDialog, Boolean* outReplacing) {
     CFURLRef url = CFURLCreateWithFileSystemPath(nullptr, path, kCFURLPOSIXPathStyle, false);
     CFRelease(path);
     return url;
+}
+
+OSStatus NavDialogGetReply(NavDialogRef inDialog, NavReplyRecord* outReply) {
+    if (!outReply) return paramErr;
+    std::memset(outReply, 0, sizeof *outReply);
+    AECreateList(nullptr, 0, false, &outReply->selection);
+    if (!inDialog || inDialog->path.empty() || inDialog->userAction == kNavUserActionCancel)
+        return userCanceledErr;
+    FSSpec spec;
+    OSErr err = toolbox::FSSpecFromPath(inDialog->path, &spec);
+    if (err != noErr && err != fnfErr) return err;
+    AEPutPtr(&outReply->selection, 0, typeFSS, &spec, sizeof spec);
+    outReply->validRecord = true;
+    outReply->replacing = inDialog->save && inDialog->replacing;
+    return noErr;
+}
+
+OSStatus NavDisposeReply(NavReplyRecord* inReply) {
+    if (!inReply) return paramErr;
+    AEDisposeDesc(&inReply->selection);
+    inReply->validRecord = false;
+    return noErr;
 }
 
 void NavDialogDispose(NavDialogRef inDialog) {

@@ -25,6 +25,9 @@ OSErr CreateFileWith(const std::string& path, std::span<const UInt8> bytes);
 // The directory number of an absolute path, registered on first use (FSSpec.parID).
 SInt32 RegisterDirectory(const std::string& absolutePath);
 
+// The absolute path of a directory number; NULL for an unknown one.
+const std::string* DirectoryPathOf(SInt32 dirID);
+
 // The platform result code for an errno value of a failed file operation.
 OSErr ErrnoToOSErr(int err);
 

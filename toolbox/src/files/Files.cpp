@@ -20,6 +20,8 @@ namespace {
 constexpr SInt32 kFirstDirID = 100;
 
 const std::string* DirectoryPath(SInt32 dirID) {
+    static const std::string root = "/";
+    if (dirID == fsRtDirID) return &root;
     auto& dirs = gToolbox.directories;
     if (dirID < kFirstDirID || size_t(dirID - kFirstDirID) >= dirs.size()) return nullptr;
     return &dirs[size_t(dirID - kFirstDirID)];
@@ -32,7 +34,12 @@ bool IsGoodName(std::string_view name) {
 
 } // namespace
 
+const std::string* DirectoryPathOf(SInt32 dirID) {
+    return DirectoryPath(dirID);
+}
+
 SInt32 RegisterDirectory(const std::string& absolutePath) {
+    if (absolutePath == "/") return fsRtDirID;
     auto& dirs = gToolbox.directories;
     auto it = std::find(dirs.begin(), dirs.end(), absolutePath);
     if (it == dirs.end()) it = dirs.insert(dirs.end(), absolutePath);

@@ -1,0 +1,321 @@
+// File and image loading on real files: choosers driven by a script, text files written by
+// reference number, folder paths, types, documents opened in a given program, and pictures
+// and images loaded every way from image files the ffmpeg command makes.
+#include "util/EasyFile.h"
+#include "render/pixelBuffers.h"
+#include "util/commonprocs.h"
+
+#include "toolbox/InputSources.h"
+#include "toolbox/LaunchServices.h"
+#include "toolbox/TextUtils.h"
+
+#include "MediaFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <climits>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+FSSpec SpecFor(const std::string& path) {
+    FSSpec spec{};
+    toolbox::FSSpecFromPath(path, &spec);
+    return spec;
+}
+
+FSRef RefFor(const std::string& path) {
+    return FSSpec2FSRef(SpecFor(path));
+}
+
+std::string Name(const FSSpec& spec) {
+    return std::string(toolbox::PascalView(spec.name));
+}
+
+void Script(const std::string& steps) {
+    std::string error;
+    ASSERT_TRUE(toolbox::UseScriptText(steps, error)) << error;
+}
+
+// Runs in a fresh folder that is the current folder for the test.
+class InTempFolder : public testing::Test {
+  protected:
+    void SetUp() override {
+        char* cwd = getcwd(nullptr, 0);
+        saved_ = cwd;
+        free(cwd);
+        ASSERT_EQ(chdir(dir_.path().c_str()), 0);
+    }
+    void TearDown() override { ASSERT_EQ(chdir(saved_.c_str()), 0); }
+    std::string Path(const std::string& name) const { return dir_ / name; }
+
+    // A 16 x 12 PNG: red, green / blue, white quadrants.
+    std::string MakePNG(const std::string& name) {
+        std::string rgb;
+        for (int y = 0; y < 12; ++y)
+            for (int x = 0; x < 16; ++x) {
+                const char* colours[4] = {"\xFF\x00\x00", "\x00\xFF\x00", "\x00\x00\xFF", "\xFF\xFF\xFF"};
+                rgb.append(colours[(y >= 6) * 2 + (x >= 8)], 3);
+            }
+        std::ofstream(Path("q.rgb"), std::ios::binary) << rgb;
+        std::string out = Path(name);
+        EXPECT_TRUE(mediafiles::Ffmpeg("-f rawvideo -pix_fmt rgb24 -s 16x12 -i '" + Path("q.rgb") +
+                                       "' -frames:v 1 '" + out + "'"));
+        return out;
+    }
+
+    mediafiles::TempDir dir_;
+    std::string saved_;
+};
+
+using FileChoosers = InTempFolder;
+using ClassicFiles = InTempFolder;
+using ImageLoading = InTempFolder;
+
+TEST_F(FileChoosers, OpenConfirmsOrCancels) {
+    std::ofstream(Path("chosen.txt")) << "x";
+    FSSpec spec{};
+    Script("type " + Path("chosen.txt") + "\nkey return\n");
+    ASSERT_TRUE(EasyNavGetFile(PString("Pick one"), kAnyFileType, kAnyFileType, true, spec));
+    EXPECT_EQ(Name(spec), "chosen.txt");
+    EXPECT_EQ(toolbox::FSSpecToPath(spec), Path("chosen.txt"));
+    Script("key escape\n");
+    EXPECT_FALSE(EasyNavGetFile(PString("Pick one"), FourCC("TEXT"), FourCC("qvrl"), false, spec));
+}
+
+TEST_F(FileChoosers, SaveTellsWhetherItReplacesAndCancels) {
+    std::ofstream(Path("old.txt")) << "x";
+    FSSpec spec{};
+    Boolean replacing = false;
+    Script("expect text Path 1 old.txt\nkey return\n");
+    ASSERT_TRUE(EasyNavPutFile(PString("Save as"), PString("old.txt"), FourCC("TEXT"), FourCC("qvrl"), spec,
+                               replacing));
+    EXPECT_TRUE(replacing);
+    EXPECT_EQ(toolbox::FSSpecToPath(spec), Path("old.txt"));
+
+    Script("type fresh.txt\nkey return\n"); // the proposed name is selected: typing replaces it
+    ASSERT_TRUE(EasyNavPutFile(PString("Save as"), PString("old.txt"), 0, 0, spec, replacing));
+    EXPECT_FALSE(replacing);
+    EXPECT_EQ(toolbox::FSSpecToPath(spec), Path("fresh.txt"));
+
+    Script("key escape\n");
+    EXPECT_FALSE(EasyNavPutFile(PString("Save as"), PString("old.txt"), 0, 0, spec, replacing));
+    // A name longer than a file specification holds is no choice rather than another file.
+    Script("type " + std::string(70, 'n') + "\nkey return\n");
+    EXPECT_FALSE(EasyNavPutFile(PString("Save as"), PString(""), 0, 0, spec, replacing));
+}
+
+TEST_F(FileChoosers, DescriptorListKeepsFourFilesAndCountsAll) {
+    AEDescList list;
+    ASSERT_EQ(AECreateList(nullptr, 0, false, &list), noErr);
+    for (int i = 1; i <= 6; ++i) {
+        FSSpec spec = SpecFor(Path("f" + std::to_string(i)));
+        AEPutPtr(&list, 0, typeFSS, &spec, sizeof spec);
+    }
+    fileList files;
+    ASSERT_EQ(AEDescListToFileList(list, files), noErr);
+    EXPECT_EQ(files.count, 6);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(Name(files.spec[i]), "f" + std::to_string(i + 1));
+
+    // An item that is no file stops the list with its error.
+    AEPutPtr(&list, 3, FourCC("TEXT"), "abc", 3);
+    EXPECT_EQ(AEDescListToFileList(list, files), errAECoercionFail);
+    EXPECT_EQ(files.count, 2);
+    AEDisposeDesc(&list);
+}
+
+TEST_F(ClassicFiles, RewriteWritesLinesEndingInReturn) {
+    FSSpec spec = SpecFor(Path("log.txt"));
+    std::ofstream(Path("log.txt")) << "old content that must go";
+    SInt16 ref = 0;
+    PSPRewrite(ref, spec, FourCC("TEXT"), FourCC("qvrl"));
+    ASSERT_NE(ref, 0);
+    FileWrite(ref, PString("a"));
+    FileWriteln(ref, PString("bc"));
+    std::string full(255, 'x');
+    FileWriteln(ref, PString(std::string_view(full)));
+    FileWriteln(ref, PString(""));
+    FSClose(ref);
+    EXPECT_EQ(ReadAll(Path("log.txt")), "abc\r" + std::string(254, 'x') + "\r\r");
+    OSType type, creator;
+    FSpGetFileTypeCreator(&spec, &type, &creator);
+    EXPECT_EQ(type, FourCC("TEXT"));
+    EXPECT_EQ(creator, FourCC("qvrl"));
+
+    // Opening starts at the beginning and writes over what is there.
+    PSPOpenFile(ref, spec);
+    ASSERT_NE(ref, 0);
+    FileWrite(ref, PString("Z"));
+    FSClose(ref);
+    EXPECT_EQ(ReadAll(Path("log.txt")).substr(0, 4), "Zbc\r");
+
+    // A missing file gives no reference number; writing to it does nothing.
+    SInt16 none = 0;
+    PSPOpenFile(none, SpecFor(Path("missing")));
+    EXPECT_EQ(none, 0);
+    FileWrite(none, PString("lost"));
+}
+
+TEST_F(ClassicFiles, PathsEndInColonFromTheVolumeDown) {
+    mkdir(Path("inner").c_str(), 0700);
+    FSSpec spec = SpecFor(Path("inner/file"));
+    PString path = GetFullPath(spec.parID, kToolboxVolume);
+    std::string expected = std::string(kToolboxVolumeName) + Path("inner") + ":";
+    std::replace(expected.begin(), expected.end(), '/', ':');
+    EXPECT_EQ(std::string(path.View()), expected);
+    EXPECT_EQ(std::string(GetFullPath(fsRtDirID, 0).View()), std::string(kToolboxVolumeName) + ":");
+    EXPECT_EQ(GetFullPath(99999, 0).Length(), 0);
+    std::string here = dir_.path();
+    EXPECT_EQ(std::string(GetAppDirName().View()), here.substr(here.rfind('/') + 1) + ":");
+}
+
+TEST_F(ClassicFiles, ConformanceByExtensionByTypeCodeAndForFolders) {
+    std::ofstream(Path("photo.JPG")) << "x";
+    std::ofstream(Path("manual.pdf")) << "x";
+    FSSpec typed = SpecFor(Path("document"));
+    FSpCreate(&typed, FourCC("qvrl"), FourCC("PDF "), smSystemScript);
+    std::ofstream(Path("plain")) << "x";
+    EXPECT_TRUE(FileConformsTo(RefFor(Path("photo.JPG")), PString("public.image")));
+    EXPECT_TRUE(FileConformsTo(RefFor(Path("photo.JPG")), PString("public.jpeg")));
+    EXPECT_FALSE(FileConformsTo(RefFor(Path("photo.JPG")), PString("public.png")));
+    EXPECT_TRUE(FileConformsTo(RefFor(Path("manual.pdf")), PString("com.adobe.pdf")));
+    EXPECT_TRUE(FileConformsTo(RefFor(Path("document")), PString("com.adobe.pdf")));
+    EXPECT_FALSE(FileConformsTo(RefFor(Path("document")), PString("public.image")));
+    EXPECT_FALSE(FileConformsTo(RefFor(Path("plain")), PString("public.data")));
+    FSRef folder{};
+    ASSERT_EQ(toolbox::FSRefFromPath(dir_.path(), &folder), noErr);
+    EXPECT_TRUE(FileConformsTo(folder, PString("public.folder")));
+    EXPECT_TRUE(IsFileAFolder(folder));
+    EXPECT_FALSE(IsFileAFolder(RefFor(Path("plain"))));
+    // A failed conversion is no file.
+    FSRef none = RefFor(Path("missing.png"));
+    EXPECT_FALSE(FileConformsTo(none, PString("public.item")));
+    EXPECT_FALSE(IsFileAFolder(none));
+    EXPECT_EQ(FSRef2Str255(none).Length(), 0);
+    EXPECT_EQ(GetNameFromFSRef(none).Length(), 0);
+    EXPECT_EQ(std::string(GetNameFromFSRef(RefFor(Path("plain"))).View()), "plain");
+    EXPECT_EQ(std::string(FSRef2Str255(RefFor(Path("plain"))).View()), "file://" + Path("plain"));
+}
+
+TEST_F(ClassicFiles, DocumentsOpenInTheGivenProgram) {
+    std::string app = Path("viewer.sh");
+    std::ofstream(app) << "#!/bin/sh\nprintf '%s' \"$1\" > \"$(dirname \"$0\")/opened\"\n";
+    chmod(app.c_str(), 0755);
+    std::ofstream(Path("my doc.txt")) << "x";
+    FSRef appRef = RefFor(app);
+    EXPECT_EQ(OpenDocumentInSpecificApp(RefFor(Path("my doc.txt")), &appRef), noErr);
+    EXPECT_EQ(ReadAll(Path("opened")), Path("my doc.txt"));
+    EXPECT_NE(OpenDocumentInSpecificApp(RefFor(Path("missing")), &appRef), noErr);
+}
+
+// The pixel at (x, y) of a buffer as 0xRRGGBB.
+SInt32 PixelAt(GWorldPtr gw, SInt16 x, SInt16 y) {
+    Ptr base;
+    SInt32 rowBytes;
+    Rect frame;
+    UInt32 flags;
+    GetPixInfoFromGWorld(gw, base, rowBytes, frame, flags);
+    PixRec p;
+    PGetPixel(base, rowBytes, x, y, p);
+    SetPixelsState(GetGWorldPixMap(gw), flags);
+    return PixRec2LongInt(p);
+}
+
+TEST_F(ImageLoading, ScaledBufferHoldsThePicturesTopLeftAtFullSize) {
+    FSRef ref = RefFor(MakePNG("q.png"));
+    EXPECT_EQ(GetScaledGWImageFromFSRef(ref, 0, 1), nullptr);
+    EXPECT_EQ(GetScaledGWImageFromFSRef(ref, 1, -2), nullptr);
+    GWorldPtr whole = GetScaledGWImageFromFSRef(ref, 1, 1);
+    ASSERT_NE(whole, nullptr);
+    EXPECT_EQ(PixelAt(whole, 0, 0), 0xFF0000);
+    EXPECT_EQ(PixelAt(whole, 15, 0), 0x00FF00);
+    EXPECT_EQ(PixelAt(whole, 0, 11), 0x0000FF);
+    EXPECT_EQ(PixelAt(whole, 15, 11), 0xFFFFFF);
+    DisposeGWorld(whole);
+    GWorldPtr quarter = GetScaledGWImageFromFSRef(ref, 2, 2);
+    ASSERT_NE(quarter, nullptr);
+    Rect bounds = CarbonGetPortBounds(quarter);
+    EXPECT_EQ(bounds.right, 8);
+    EXPECT_EQ(bounds.bottom, 6);
+    for (SInt16 y = 0; y < 6; ++y)
+        for (SInt16 x = 0; x < 8; ++x)
+            ASSERT_EQ(PixelAt(quarter, x, y), 0xFF0000) << x << "," << y;
+    DisposeGWorld(quarter);
+    // Scaled below one pixel, or no picture: no buffer, and the process goes on.
+    EXPECT_EQ(GetScaledGWImageFromFSRef(ref, 17, 1), nullptr);
+    EXPECT_EQ(GetScaledGWImageFromFSRef(RefFor(Path("missing.png")), 1, 1), nullptr);
+}
+
+TEST_F(ImageLoading, EveryRouteGivesTheSameImageAndMissingFilesGiveNil) {
+    std::string path = MakePNG("q.png");
+    FSSpec spec = SpecFor(path);
+    FSRef ref = RefFor(path);
+    CFURLRef url = CFURLCreateFromFSRef(nullptr, &ref);
+    ASSERT_NE(url, nullptr);
+    CGImageRef images[] = {GetCGImageFromFSS(spec), GetCGImageFromURLUsingQT(url),
+                           GetCGImageFromURLUsingCG(url), GetCGImageFromFSRefUsingCG(ref),
+                           GetCGImageFromFSSUsingCG(spec)};
+    for (CGImageRef image : images) {
+        ASSERT_NE(image, nullptr);
+        ASSERT_EQ(CGImageGetWidth(image), 16u);
+        EXPECT_EQ(0,
+                  std::memcmp(toolbox::CGImagePixels(image), toolbox::CGImagePixels(images[0]), 16 * 12 * 4));
+    }
+    for (CGImageRef image : images)
+        CGImageRelease(image);
+
+    PString name;
+    PicHandle picture = ReadPictureFromFSRef(ref, name);
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(std::string(name.View()), "q.png");
+    KillPicture(picture);
+    picture = GetPICTFromURLUsingCG(url);
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ((**picture).picFrame.right, 16);
+    EXPECT_EQ((**picture).picFrame.bottom, 12);
+    GWorldPtr gw = AllocateGWorld(16, 12);
+    DrawPictureInGW(gw, picture, (**picture).picFrame);
+    EXPECT_EQ(PixelAt(gw, 0, 0), 0xFF0000);
+    EXPECT_EQ(PixelAt(gw, 15, 11), 0xFFFFFF);
+    DisposeGWorld(gw);
+    KillPicture(picture);
+    CFRelease(url);
+
+    FSSpec missing = SpecFor(Path("missing.png"));
+    FSRef none = FSSpec2FSRef(missing);
+    EXPECT_EQ(GetCGImageFromFSS(missing), nullptr);
+    EXPECT_EQ(GetCGImageFromFSSUsingCG(missing), nullptr);
+    EXPECT_EQ(GetCGImageFromFSRefUsingCG(none), nullptr);
+    EXPECT_EQ(GetCGImageFromURLUsingCG(nullptr), nullptr);
+    EXPECT_EQ(GetPICTFromURLUsingCG(nullptr), nullptr);
+    EXPECT_EQ(ReadPictureFromFSRef(none, name), nullptr);
+    EXPECT_EQ(GetCGImageFromBundle("no such image", "png", nullptr), nullptr);
+    EXPECT_EQ(LoadPictureFromBundle("no such image", "png"), nullptr);
+}
+
+TEST_F(ImageLoading, LoadPictureFileAsksForTheFile) {
+    std::string path = MakePNG("q.png");
+    PString name;
+    Script("type " + path + "\nkey return\n");
+    PicHandle picture = LoadPictureFile(name);
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(std::string(name.View()), "q.png");
+    KillPicture(picture);
+    Script("key escape\n");
+    EXPECT_EQ(LoadPictureFile(name), nullptr);
+    EXPECT_EQ(std::string(name.View()), "Dummy");
+}
+
+} // namespace

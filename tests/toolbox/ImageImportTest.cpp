@@ -1,0 +1,188 @@
+// The image importer over real files that the ffmpeg command makes from known pixels: exact
+// for lossless formats, within a tolerance for JPEG; damaged files give no image.
+#include "toolbox/ImageIO.h"
+
+#include "MediaFiles.h"
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+constexpr int kW = 16, kH = 12;
+
+// Four solid quadrants in colours that survive a 3-3-2 palette: red, green, blue, white.
+std::vector<UInt8> QuadrantRGB() {
+    std::vector<UInt8> rgb;
+    for (int y = 0; y < kH; ++y)
+        for (int x = 0; x < kW; ++x) {
+            int q = (y >= kH / 2) * 2 + (x >= kW / 2);
+            const UInt8 colours[4][3] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
+            rgb.insert(rgb.end(), colours[q], colours[q] + 3);
+        }
+    return rgb;
+}
+
+std::string MakeImage(const mediafiles::TempDir& dir, const std::string& name) {
+    std::string raw = dir / "in.rgb";
+    std::vector<UInt8> rgb = QuadrantRGB();
+    std::ofstream(raw, std::ios::binary)
+        .write(reinterpret_cast<const char*>(rgb.data()), std::streamsize(rgb.size()));
+    std::string out = dir / name;
+    EXPECT_TRUE(mediafiles::Ffmpeg("-f rawvideo -pix_fmt rgb24 -s " + std::to_string(kW) + "x" +
+                                   std::to_string(kH) + " -i '" + raw + "' -frames:v 1 -q:v 2 '" + out +
+                                   "'"));
+    return out;
+}
+
+std::vector<UInt8> Bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+CGImageRef ImageAt(const std::string& path) {
+    CFStringRef text = CFStringCreateWithCString(nullptr, path.c_str(), kCFStringEncodingUTF8);
+    CFURLRef url = CFURLCreateWithFileSystemPath(nullptr, text, kCFURLPOSIXPathStyle, false);
+    CFRelease(text);
+    CGImageSourceRef source = CGImageSourceCreateWithURL(url, nullptr);
+    CFRelease(url);
+    CGImageRef image =
+        CGImageSourceGetCount(source) ? CGImageSourceCreateImageAtIndex(source, 0, nullptr) : nullptr;
+    CFRelease(source);
+    return image;
+}
+
+// GIF's encoder maps colours onto its palette: compare with what the ffmpeg command decodes.
+void ExpectSameAsFfmpeg(CGImageRef image, const std::string& path) {
+    ASSERT_NE(image, nullptr) << path;
+    std::vector<UInt8> expected = mediafiles::DecodeArgb(path);
+    ASSERT_EQ(expected.size(), size_t(kW * kH * 4));
+    const UInt8* px = toolbox::CGImagePixels(image);
+    for (int y = 0; y < kH; ++y)
+        EXPECT_EQ(0,
+                  std::memcmp(px + y * CGImageGetBytesPerRow(image), &expected[size_t(y * kW * 4)], kW * 4))
+            << y;
+}
+
+void ExpectQuadrants(CGImageRef image, int tolerance, const std::string& what) {
+    ASSERT_NE(image, nullptr) << what;
+    ASSERT_EQ(CGImageGetWidth(image), size_t(kW));
+    ASSERT_EQ(CGImageGetHeight(image), size_t(kH));
+    std::vector<UInt8> rgb = QuadrantRGB();
+    const UInt8* px = toolbox::CGImagePixels(image);
+    int worst = 0;
+    for (int y = 0; y < kH; ++y)
+        for (int x = 0; x < kW; ++x) {
+            // JPEG blurs colour across the quadrant edges; judge it away from them.
+            if (tolerance > 0 && (std::abs(2 * x - kW + 1) < 6 || std::abs(2 * y - kH + 1) < 6)) continue;
+            const UInt8* p = px + y * CGImageGetBytesPerRow(image) + 4 * x;
+            EXPECT_EQ(p[0], 255) << what;
+            for (int c = 0; c < 3; ++c)
+                worst = std::max(worst, std::abs(int(p[1 + c]) - rgb[size_t((y * kW + x) * 3 + c)]));
+        }
+    EXPECT_LE(worst, tolerance) << what;
+}
+
+TEST(ImageImport, DecodesEachFormatToTheExpectedPixels) {
+    mediafiles::TempDir dir;
+    const std::pair<const char*, int> formats[] = {{"a.png", 0}, {"a.bmp", 0}, {"a.tiff", 0}, {"a.jpg", 40}};
+    for (auto [name, tolerance] : formats) {
+        std::string path = MakeImage(dir, name);
+        CGImageRef image = ImageAt(path);
+        ExpectQuadrants(image, tolerance, name);
+        CGImageRelease(image);
+    }
+    std::string gif = MakeImage(dir, "a.gif");
+    CGImageRef image = ImageAt(gif);
+    ExpectSameAsFfmpeg(image, gif);
+    CGImageRelease(image);
+}
+
+TEST(ImageImport, ImporterGivesImagesAndPicturesOverWhite) {
+    mediafiles::TempDir dir;
+    std::string path = MakeImage(dir, "a.png");
+    FSSpec spec;
+    ASSERT_EQ(toolbox::FSSpecFromPath(path, &spec), noErr);
+    GraphicsImportComponent gi = nullptr;
+    ASSERT_EQ(GetGraphicsImporterForFile(&spec, &gi), noErr);
+    CGImageRef image = nullptr;
+    ASSERT_EQ(GraphicsImportCreateCGImage(gi, &image, kGraphicsImportCreateCGImageUsingCurrentSettings),
+              noErr);
+    ExpectQuadrants(image, 0, "importer");
+    CGImageRelease(image);
+    PicHandle picture = nullptr;
+    ASSERT_EQ(GraphicsImportGetAsPicture(gi, &picture), noErr);
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ((**picture).picFrame.right, kW);
+    EXPECT_EQ((**picture).picFrame.bottom, kH);
+    KillPicture(picture);
+    CloseComponent(gi);
+
+    // A half-transparent pixel is premultiplied in the image.
+    std::string raw = dir / "px.rgba";
+    std::ofstream(raw, std::ios::binary).write("\xC8\x64\x00\x80", 4);
+    std::string png = dir / "alpha.png";
+    ASSERT_TRUE(
+        mediafiles::Ffmpeg("-f rawvideo -pix_fmt rgba -s 1x1 -i '" + raw + "' -frames:v 1 '" + png + "'"));
+    image = ImageAt(png);
+    ASSERT_NE(image, nullptr);
+    const UInt8* p = toolbox::CGImagePixels(image);
+    EXPECT_EQ(p[0], 0x80);
+    EXPECT_EQ(p[1], (200 * 128 + 127) / 255);
+    EXPECT_EQ(p[2], (100 * 128 + 127) / 255);
+    EXPECT_EQ(p[3], 0);
+    CGImageRelease(image);
+}
+
+TEST(ImageImport, MissingForeignTruncatedAndDamagedFilesGiveNoImage) {
+    mediafiles::TempDir dir;
+    av_log_set_level(AV_LOG_QUIET); // the decoders describe every damaged file
+
+    EXPECT_EQ(ImageAt(dir / "missing.png"), nullptr);
+    std::ofstream(dir / "text.png") << "not an image at all";
+    EXPECT_EQ(ImageAt(dir / "text.png"), nullptr);
+    FSSpec spec;
+    toolbox::FSSpecFromPath(dir / "text.png", &spec);
+    GraphicsImportComponent gi = reinterpret_cast<GraphicsImportComponent>(1);
+    EXPECT_EQ(GetGraphicsImporterForFile(&spec, &gi), noCodecErr);
+    EXPECT_EQ(gi, nullptr);
+
+    // Every prefix of each file decodes or fails cleanly; the signature alone gives nothing.
+    for (const char* name : {"b.png", "b.bmp", "b.gif", "b.jpg", "b.tiff"}) {
+        std::vector<UInt8> bytes = Bytes(MakeImage(dir, name));
+        ASSERT_FALSE(bytes.empty());
+        for (size_t n = 0; n < bytes.size(); n += 1 + n / 16) {
+            std::vector<UInt8> prefix(bytes.begin(), bytes.begin() + std::ptrdiff_t(n));
+            CGImageRelease(toolbox::DecodeImageData(prefix));
+        }
+        EXPECT_EQ(toolbox::DecodeImageData(std::span(bytes.data(), std::min<size_t>(bytes.size(), 8))),
+                  nullptr)
+            << name;
+        // Damage the middle of the file.
+        for (size_t i = bytes.size() / 3; i < bytes.size() / 3 + 16 && i < bytes.size(); ++i)
+            bytes[i] ^= 0xA5;
+        CGImageRelease(toolbox::DecodeImageData(bytes));
+    }
+}
+
+TEST(ImageImport, ImagesWiderThanABufferAreRefused) {
+    mediafiles::TempDir dir;
+    std::string path = dir / "wide.png";
+    ASSERT_TRUE(mediafiles::Ffmpeg("-f lavfi -i color=c=red:s=4096x2 -frames:v 1 '" + path + "'"));
+    EXPECT_EQ(ImageAt(path), nullptr);
+    std::string ok = dir / "ok.png";
+    ASSERT_TRUE(mediafiles::Ffmpeg("-f lavfi -i color=c=red:s=4095x2 -frames:v 1 '" + ok + "'"));
+    CGImageRef image = ImageAt(ok);
+    EXPECT_NE(image, nullptr);
+    CGImageRelease(image);
+}
+
+} // namespace
