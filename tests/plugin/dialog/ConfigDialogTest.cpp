@@ -188,6 +188,34 @@ TEST_F(ConfigDialog, SelectAllTakesTheWholeFrameAndAOneFrameClipCannotBeStepped)
     EXPECT_EQ(gMasterConfig->startRel.bottom, 1.0);
 }
 
+// NTSC preview: (20, 20) to (740, 500), so a rectangle of 0.25..0.75 spans (200, 140) to (560, 380).
+TEST_F(ConfigDialog, DraggingInThePreviewResizesAndMovesTheRectangleLive) {
+    gMasterConfig->startRel = RelRect{0.25, 0.75, 0.25, 0.75};
+    // Bottom-right handle grabbed 2 pixels inside, dragged by (-60, -100).
+    Click("drag 558 378 498 278\nkey return\n");
+    EXPECT_DOUBLE_EQ(gMasterConfig->startRel.right, 480.0 / 720);
+    EXPECT_DOUBLE_EQ(gMasterConfig->startRel.bottom, 260.0 / 480);
+    EXPECT_DOUBLE_EQ(gMasterConfig->startRel.left, 0.25);
+    EXPECT_EQ(Saved().startRel.right, gMasterConfig->startRel.right);
+
+    // A move past the right edge stores values beyond 1.
+    gMasterConfig->startRel = RelRect{0.25, 0.75, 0.25, 0.75};
+    Click("drag 300 200 660 200 4\nkey return\n");
+    EXPECT_DOUBLE_EQ(gMasterConfig->startRel.left, 540.0 / 720);
+    EXPECT_DOUBLE_EQ(gMasterConfig->startRel.right, 900.0 / 720);
+    EXPECT_DOUBLE_EQ(gMasterConfig->startRel.top, 0.25);
+}
+
+TEST_F(ConfigDialog, KeepProportionsShapesEveryCornerDragLikeThePreview) {
+    gMasterConfig->startRel = RelRect{0.25, 0.75, 0.25, 0.75};
+    Click("press Keep 1\ndrag 558 378 600 300\nkey return\n");
+    EXPECT_TRUE(gMasterConfig->keepProps);
+    const double w = (gMasterConfig->startRel.right - gMasterConfig->startRel.left) * 720;
+    const double h = (gMasterConfig->startRel.bottom - gMasterConfig->startRel.top) * 480;
+    EXPECT_NEAR(w / h, 720.0 / 480, 0.01);
+    EXPECT_EQ(gMasterConfig->startRel.left, 0.25);
+}
+
 TEST_F(ConfigDialog, WithNoFrameFromTheHostTheDialogOpensOnABlackPreview) {
     host.failures["GetFrame"] = kPluginFailed;
     gMasterConfig->mediaType = kMediaHD;
