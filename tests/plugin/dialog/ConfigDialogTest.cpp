@@ -19,6 +19,8 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 namespace {
 
@@ -214,6 +216,39 @@ TEST_F(ConfigDialog, KeepProportionsShapesEveryCornerDragLikeThePreview) {
     const double h = (gMasterConfig->startRel.bottom - gMasterConfig->startRel.top) * 480;
     EXPECT_NEAR(w / h, 720.0 / 480, 0.01);
     EXPECT_EQ(gMasterConfig->startRel.left, 0.25);
+}
+
+// Help hands the bundle's manual to xdg-open; a stand-in records what it was given.
+TEST_F(ConfigDialog, HelpOpensTheManualAndReportsWhatFailsWithTheDialogStillOpen) {
+    const std::string dir = testing::TempDir() + "opener", oldPath = getenv("PATH");
+    std::filesystem::create_directories(dir);
+    auto stub = [&](int status) {
+        std::ofstream(dir + "/xdg-open")
+            << "#!/bin/sh\nprintf %s \"$1\" > '" << dir << "/opened'\nexit " << status << "\n";
+        std::filesystem::permissions(dir + "/xdg-open", std::filesystem::perms::owner_all);
+    };
+    setenv("PATH", (dir + ":" + oldPath).c_str(), 1);
+    const std::string manual = testpaths::Bundle() + "/Contents/Resources/manual.pdf";
+    ASSERT_GT(std::filesystem::file_size(manual), 1000u);
+
+    stub(0);
+    std::string err = Click("press Help 1\nexpect value Sldr 1 100\nkey escape\n");
+    std::ifstream opened(dir + "/opened");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(opened), {}),
+              std::filesystem::canonical(manual).string());
+    EXPECT_EQ(err.find("Alert"), std::string::npos) << err;
+
+    stub(4);
+    err = Click("press Help 1\nkey return\nexpect value Sldr 1 100\nkey escape\n");
+    EXPECT_NE(err.find("LSOpen failed with 4"), std::string::npos) << err;
+
+    // Without the manual in the bundle.
+    const std::string aside = manual + ".aside";
+    std::filesystem::rename(manual, aside);
+    err = Click("press Help 1\nkey return\nexpect value Sldr 1 100\nkey escape\n");
+    std::filesystem::rename(aside, manual);
+    EXPECT_NE(err.find("Cannot locate manual in bundle"), std::string::npos) << err;
+    setenv("PATH", oldPath.c_str(), 1);
 }
 
 TEST_F(ConfigDialog, WithNoFrameFromTheHostTheDialogOpensOnABlackPreview) {
