@@ -156,9 +156,14 @@ void DoConfig(PluginDataPtr theConfig) {
     Assert(theConfig, "Nil theConfig on DoConfig");
     const PluginDataRec theCopy = *theConfig;
     RetainImages(theCopy);
+    // The host's port comes back afterwards, not the disposed window's.
+    CGrafPtr savedPort;
+    GDHandle savedDevice;
+    GetGWorld(&savedPort, &savedDevice);
     do {
         RunDialogWindow(theConfig);
     } while (lgItemHit != kItemOK && lgItemHit != kItemCancel);
+    SetGWorld(savedPort, savedDevice);
     if (lgItemHit == kItemOK) {
         SaveConfig(theConfig);
         ReleaseImages(theCopy);

@@ -39,6 +39,8 @@ class ConfigDialog : public testing::Test {
             dlopen((testpaths::Bundle() + "/Contents/Linux/Umbrawash.so").c_str(), RTLD_NOW);
         ASSERT_NE(handle, nullptr) << dlerror();
         UnloadEffectLayer(&host.procs);
+        // Each test starts from the defaults, not from what an earlier test saved.
+        std::filesystem::remove(std::filesystem::path(getenv("XDG_CONFIG_HOME")) / kSettingsFileName);
         HYPluginParams params = host.MakeParams(kPlugGetInfo);
         ASSERT_EQ(PluginMain(kPlugGetInfo, &params), kPluginOK); // the master record
         ASSERT_NE(gMasterConfig, nullptr);
@@ -249,6 +251,33 @@ TEST_F(ConfigDialog, HelpOpensTheManualAndReportsWhatFailsWithTheDialogStillOpen
     std::filesystem::rename(aside, manual);
     EXPECT_NE(err.find("Cannot locate manual in bundle"), std::string::npos) << err;
     setenv("PATH", oldPath.c_str(), 1);
+}
+
+OSStatus SendCommand(UInt32 command) {
+    EventRef event = nullptr;
+    CreateEvent(nullptr, kEventClassCommand, kEventCommandProcess, 0, 0, &event);
+    HICommand theCommand{};
+    theCommand.commandID = command;
+    SetEventParameter(event, kEventParamDirectObject, typeHICommand, sizeof theCommand, &theCommand);
+    const OSStatus result = TheDialogHandler(nullptr, event, nullptr);
+    ReleaseEvent(event);
+    return result;
+}
+
+TEST_F(ConfigDialog, ResetAndUnknownCommandsAreLeftToTheNextHandler) {
+    gConfigWorkSpace.theConfig = gMasterConfig;
+    gMasterConfig->mediaType = kMediaHD;
+    gMasterConfig->sliders[1] = 12;
+    EXPECT_EQ(SendCommand(FourCC("Zzzz")), eventNotHandledErr);
+    EXPECT_EQ(SendCommand(0x6F6B2000), eventNotHandledErr); // o, k, one space
+    EXPECT_EQ(gMasterConfig->sliders[1], 12);
+    EXPECT_EQ(SendCommand(FourCC("Rset")), eventNotHandledErr);
+    EXPECT_EQ(gMasterConfig->sliders[1], 100);
+    EXPECT_EQ(gMasterConfig->mediaType, kMediaHD);
+    gMasterConfig->startRel = RelRect{0.1, 0.2, 0.3, 0.4};
+    EXPECT_EQ(SendCommand(FourCC("Sall")), noErr);
+    EXPECT_EQ(gMasterConfig->startRel.right, 1.0);
+    gConfigWorkSpace = PluginWorkSpace{};
 }
 
 TEST_F(ConfigDialog, WithNoFrameFromTheHostTheDialogOpensOnABlackPreview) {
