@@ -50,6 +50,8 @@ nlohmann::json Settings() {
 constexpr const char* kEdits = "drag 766 134 764 134\n"
                                "drag 736 496 376 256\n"
                                "expect text ClpM 1 0/29\n"
+                               "press Adva 1\n"
+                               "expect text ClpM 1 1/29\n"
                                "screenshot edited.png\n";
 
 } // namespace

@@ -305,6 +305,9 @@ TEST_F(ConfigDialog, CancelKeepsTheImageReferencesAlive) {
     EXPECT_EQ(gMasterConfig->theOriginalImage, original);
     EXPECT_EQ(gMasterConfig->theRendered, rendered);
     EXPECT_EQ(CGImageGetWidth(gMasterConfig->theRendered), 4u); // still a live image
+    CGImageRelease(gMasterConfig->theOriginalImage);
+    CGImageRelease(gMasterConfig->theRendered);
+    gMasterConfig->theOriginalImage = gMasterConfig->theRendered = nullptr;
 }
 
 } // namespace
