@@ -1,5 +1,6 @@
 // umbrawash: the command-line host of the Umbrawash plug-in.
 #include "CommandLine.h"
+#include "ConfigureCommand.h"
 #include "InfoCommand.h"
 #include "RenderCommand.h"
 #include "SettingsCommand.h"
@@ -22,6 +23,7 @@ const char* const kUsage =
     "  render       render a clip through the plug-in into a video file or PNG frames\n"
     "  placeholder  render the placeholder picture of a clip into a PNG file\n"
     "  settings     show, reset or set the saved configuration of the effect\n"
+    "  configure    edit the effect in its dialog on a clip, as the editor's button does\n"
     "\n"
     "Run 'umbrawash <command> --help' for the options of a command.\n";
 
@@ -43,6 +45,7 @@ int main(int argc, char** argv) {
     if (command == "render") return cli::RunRender(args);
     if (command == "placeholder") return cli::RunPlaceholder(args);
     if (command == "settings") return cli::RunSettings(args);
+    if (command == "configure") return cli::RunConfigure(args);
     std::fprintf(stderr, "umbrawash: unknown command '%s'\n%s", command.c_str(), kUsage);
     return cli::kExitUsage;
 }

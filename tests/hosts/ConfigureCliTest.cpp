@@ -1,0 +1,105 @@
+// `umbrawash configure` run headless from a script: OK keeps the edits for the next render,
+// Cancel leaves the saved configuration alone, screenshots land in their folder.
+#include "TestPaths.h"
+
+#include <nlohmann/json.hpp>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <sys/wait.h>
+
+namespace {
+
+struct RunResult {
+    int status;
+    std::string out;
+};
+
+RunResult Umbrawash(const std::string& args) {
+    const std::string line = testpaths::Umbrawash() + " " + args + " 2>&1";
+    FILE* pipe = popen(line.c_str(), "r");
+    std::string out;
+    std::array<char, 4096> buf;
+    size_t n;
+    while ((n = fread(buf.data(), 1, buf.size(), pipe)) > 0)
+        out.append(buf.data(), n);
+    const int status = pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+std::string Script(const std::string& name, const std::string& steps) {
+    const std::string path = testing::TempDir() + name;
+    std::ofstream(path) << steps;
+    return path;
+}
+
+nlohmann::json Settings() {
+    const RunResult run = Umbrawash("settings show --json");
+    EXPECT_EQ(run.status, 0) << run.out;
+    return nlohmann::json::parse(run.out.substr(run.out.find('{')));
+}
+
+// NTSC dialog: the green slider's left end at (766, 134); the preview's bottom-right handle
+// reached at (736, 496).
+constexpr const char* kEdits = "drag 766 134 764 134\n"
+                               "drag 736 496 376 256\n"
+                               "expect text ClpM 1 0/29\n"
+                               "press Adva 1\n"
+                               "expect text ClpM 1 1/29\n"
+                               "screenshot edited.png\n";
+
+} // namespace
+
+TEST(ConfigureCli, OKSavesTheEditsForTheNextRenderAndCancelChangesNothing) {
+    const std::string shots = testing::TempDir() + "configure-shots";
+    std::filesystem::remove_all(shots);
+    RunResult run =
+        Umbrawash("configure --frames 30 --script " +
+                  Script("cancel.txt", std::string(kEdits) + "key escape\n") + " --screenshots " + shots);
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_TRUE(std::filesystem::file_size(shots + "/opened.png") > 0);
+    EXPECT_TRUE(std::filesystem::file_size(shots + "/edited.png") > 0);
+    nlohmann::json saved = Settings();
+    EXPECT_EQ(saved["green"], 100);
+    EXPECT_EQ(saved["rect"]["right"], 1.0);
+
+    const std::string before = testing::TempDir() + "before_%04d.png",
+                      after = testing::TempDir() + "after_%04d.png";
+    ASSERT_EQ(Umbrawash("render --frames 1 " + before).status, 0);
+    run =
+        Umbrawash("configure --frames 30 --script " + Script("ok.txt", std::string(kEdits) + "key return\n"));
+    ASSERT_EQ(run.status, 0) << run.out;
+    saved = Settings();
+    EXPECT_EQ(saved["green"], 0);
+    EXPECT_EQ(saved["red"], 100);
+    EXPECT_DOUBLE_EQ(saved["rect"]["right"].get<double>(), 0.5);
+    EXPECT_DOUBLE_EQ(saved["rect"]["bottom"].get<double>(), 0.5);
+
+    // The next render uses them.
+    run = Umbrawash("render --frames 1 " + after);
+    ASSERT_EQ(run.status, 0) << run.out;
+    auto bytes = [](const std::string& path) {
+        std::ifstream f(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(f), {});
+    };
+    const std::string b = bytes(testing::TempDir() + "before_0001.png"),
+                      a = bytes(testing::TempDir() + "after_0001.png");
+    EXPECT_FALSE(a.empty());
+    EXPECT_NE(a, b);
+}
+
+TEST(ConfigureCli, ScriptChecksThatFailAndBadUsageAreReported) {
+    EXPECT_EQ(
+        Umbrawash("configure --script " + Script("bad.txt", "expect value Sldr 1 7\nkey escape\n")).status,
+        1);
+    EXPECT_EQ(Umbrawash("configure --script /nonexistent/steps.txt").status, 1);
+    EXPECT_EQ(Umbrawash("configure --start x").status, 2);
+    EXPECT_EQ(Umbrawash("configure a b").status, 2);
+    EXPECT_EQ(Umbrawash("configure --start 100000").status, 1);
+}

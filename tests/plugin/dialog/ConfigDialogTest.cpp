@@ -1,0 +1,313 @@
+// The configuration dialog from the host's button, driven through the script source: the
+// window of the standard, live sliders, scrubbing, a change of standard, OK and Cancel.
+#include "ScriptedHost.h"
+#include "TestPaths.h"
+
+#include "dialog/configdlghandler.h"
+#include "host/EffectLayer.h"
+#include "model/DataHandling.h"
+#include "render/lineEffect.h"
+#include "settings/prefsloader.h"
+
+#include "toolbox/InputSources.h"
+#include "toolbox/MacMemory.h"
+#include "toolbox/Quartz.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+// NTSC window: preview at (20, 20) 720 x 480; sliders 1..3 centred on rows 80, 134, 188 from 764 to 1014.
+constexpr int kSliderLeft = 764;
+int SliderRow(int i) {
+    return 80 + 54 * (i - 1);
+}
+
+class ConfigDialog : public testing::Test {
+  protected:
+    testhost::ScriptedHost host;
+
+    void SetUp() override {
+        static void* handle =
+            dlopen((testpaths::Bundle() + "/Contents/Linux/Umbrawash.so").c_str(), RTLD_NOW);
+        ASSERT_NE(handle, nullptr) << dlerror();
+        UnloadEffectLayer(&host.procs);
+        // Each test starts from the defaults, not from what an earlier test saved.
+        std::filesystem::remove(std::filesystem::path(getenv("XDG_CONFIG_HOME")) / kSettingsFileName);
+        HYPluginParams params = host.MakeParams(kPlugGetInfo);
+        ASSERT_EQ(PluginMain(kPlugGetInfo, &params), kPluginOK); // the master record
+        ASSERT_NE(gMasterConfig, nullptr);
+    }
+    void TearDown() override { UnloadEffectLayer(&host.procs); }
+
+    // Presses the plug-in's button with the script as the user's input; returns stderr.
+    std::string Click(const std::string& script, SInt32 renderFrame = 0) {
+        std::string error;
+        EXPECT_TRUE(toolbox::UseScriptText(script, error)) << error;
+        const int failuresBefore = toolbox::ScriptFailures();
+        HYPluginParams params = host.MakeParams(kPlugCustomButtonClick);
+        params.renderFrame = renderFrame;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(PluginMain(kPlugCustomButtonClick, &params), kPluginOK);
+        std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(toolbox::ScriptFailures(), failuresBefore) << err;
+        return err;
+    }
+
+    PluginDataRec Saved() {
+        PluginDataRec rec{};
+        PluginDataPtr p = reinterpret_cast<PluginDataPtr>(NewPtrClear(sizeof(PluginDataRec)));
+        ResetConfig(p, true);
+        ReadConfig(p);
+        rec = *p;
+        DisposePtr(reinterpret_cast<Ptr>(p));
+        return rec;
+    }
+};
+
+std::string DragSlider(int i, int toH) {
+    return "drag " + std::to_string(kSliderLeft + 2) + " " + std::to_string(SliderRow(i)) + " " +
+           std::to_string(toH) + " " + std::to_string(SliderRow(i)) + "\n";
+}
+
+TEST_F(ConfigDialog, FetchesTheClickedFrameAtTheStandardsSizeAndScrubsWithinTheClip) {
+    gMostRecentStartFrame = 300;
+    gMostRecentFrameCount = 50;
+    Click("expect value ClpS 1 0\n"
+          "expect text ClpM 1 0/49\n"
+          "press Revi 1\n" // at 0: nothing
+          "expect text ClpM 1 0/49\n"
+          "press Adva 1\n"
+          "expect value ClpS 1 1\n"
+          "expect text ClpM 1 1/49\n"
+          "key escape\n",
+          7);
+    const auto fetches = host.CallsOf("GetFrame");
+    ASSERT_EQ(fetches.size(), 2u);
+    EXPECT_EQ(fetches[0].args[0], 307);
+    EXPECT_EQ(fetches[0].args[1], 720);
+    EXPECT_EQ(fetches[0].args[2], 480);
+    EXPECT_EQ(fetches[0].args[3], kDVHighQuality);
+    EXPECT_EQ(fetches[1].args[0], 308); // clip position 1 = minFrameIndex 307 + 1
+    EXPECT_EQ(host.OutstandingFrames(), 0u);
+}
+
+TEST_F(ConfigDialog, StandardsChooseTheWindowAndTheFrameSize) {
+    struct Case {
+        SInt16 media;
+        int width, height;
+    };
+    for (const Case c : {Case{0, 720, 480}, Case{7, 720, 480}, Case{2, 720, 576}, Case{3, 960, 540}}) {
+        gMasterConfig->mediaType = c.media;
+        host.ClearCalls();
+        const std::string shot = testing::TempDir() + "config" + std::to_string(c.media) + ".png";
+        Click("screenshot " + shot + "\nkey escape\n");
+        const auto fetch = host.CallsOf("GetFrame").at(0);
+        EXPECT_EQ(fetch.args[1], c.width) << c.media;
+        EXPECT_EQ(fetch.args[2], c.height) << c.media;
+        EXPECT_GT(std::filesystem::file_size(shot), 0u);
+        EXPECT_EQ(gMasterConfig->mediaType, c.media); // cancelled
+    }
+    EXPECT_STREQ(ConfigWindowName(0), "configNTSC");
+    EXPECT_STREQ(ConfigWindowName(7), "configNTSC");
+    EXPECT_STREQ(ConfigWindowName(2), "configPAL");
+    EXPECT_STREQ(ConfigWindowName(3), "configHD");
+}
+
+TEST_F(ConfigDialog, SlidersEditLiveAndOKSavesWhileCancelPutsEverythingBack) {
+    Click(DragSlider(2, kSliderLeft) + "expect text Lgnd 2 0%\n" + DragSlider(3, 890) + "key escape\n");
+    EXPECT_EQ(gMasterConfig->sliders[2], 100);
+    EXPECT_EQ(gMasterConfig->sliders[3], 100);
+    EXPECT_EQ(Saved().sliders[2], 100);
+
+    Click(DragSlider(2, kSliderLeft) + "expect text Lgnd 2 0%\nexpect value Sldr 2 0\nkey return\n");
+    EXPECT_EQ(gMasterConfig->sliders[2], 0);
+    EXPECT_EQ(Saved().sliders[2], 0);
+    EXPECT_EQ(Saved().sliders[1], 100);
+}
+
+TEST_F(ConfigDialog, AChangeOfStandardReopensWithTheEditsAndCancelRestoresTheOldStandard) {
+    gMostRecentFrameCount = 10;
+    const std::string shot = testing::TempDir() + "configHD-reopened.png";
+    const std::string script = DragSlider(1, kSliderLeft) +
+                               "press Adva 1\npress Adva 1\n"
+                               "choose Medi 1 1\n" // the same standard: stays open
+                               "expect value Sldr 1 0\n"
+                               "choose Medi 1 3\n"
+                               "expect value Medi 1 3\n"
+                               "expect value Sldr 1 0\n"
+                               "expect text Lgnd 1 0%\n"
+                               "expect text ClpM 1 0/9\n" // Adva leaves the slider's own position
+                               "screenshot " +
+                               shot + "\n";
+    Click(script + "key escape\n");
+    EXPECT_EQ(gMasterConfig->mediaType, kMediaNTSC);
+    EXPECT_EQ(gMasterConfig->sliders[1], 100);
+    EXPECT_GT(std::filesystem::file_size(shot), 0u);
+
+    Click(script + "key return\n");
+    EXPECT_EQ(gMasterConfig->mediaType, kMediaHD);
+    EXPECT_EQ(gMasterConfig->sliders[1], 0);
+    EXPECT_EQ(Saved().mediaType, kMediaHD);
+}
+
+TEST_F(ConfigDialog, ResetKeepsTheStandardAndShowsTheRecordsKeepAndMethod) {
+    gMasterConfig->mediaType = kMediaPAL;
+    gMasterConfig->sliders[2] = 40;
+    gMasterConfig->keepProps = true;
+    gMasterConfig->method = 2;
+    gMasterConfig->startRel = RelRect{0.25, 0.75, 0.25, 0.75};
+    Click("expect value Keep 1 1\n"
+          "expect value Meth 1 2\n"
+          "expect text Lgnd 2 40%\n"
+          "press Rset 1\n"
+          "expect value Keep 1 0\n"
+          "expect value Meth 1 1\n"
+          "expect text Lgnd 2 100%\n"
+          "expect value Medi 1 2\n"
+          "key return\n");
+    EXPECT_EQ(gMasterConfig->mediaType, kMediaPAL);
+    EXPECT_EQ(gMasterConfig->sliders[2], 100);
+    EXPECT_FALSE(gMasterConfig->keepProps);
+    EXPECT_EQ(gMasterConfig->startRel.left, 0.0);
+    EXPECT_EQ(gMasterConfig->startRel.right, 1.0);
+}
+
+TEST_F(ConfigDialog, SelectAllTakesTheWholeFrameAndAOneFrameClipCannotBeStepped) {
+    gMasterConfig->startRel = RelRect{0.25, 0.5, 0.25, 0.5};
+    gMostRecentFrameCount = 1;
+    Click("expect text ClpM 1 0/0\npress Adva 1\npress Revi 1\nexpect text ClpM 1 0/0\npress Sall 1\nkey "
+          "return\n");
+    EXPECT_EQ(host.CountOf("GetFrame"), 1u);
+    EXPECT_EQ(gMasterConfig->startRel.left, 0.0);
+    EXPECT_EQ(gMasterConfig->startRel.right, 1.0);
+    EXPECT_EQ(gMasterConfig->startRel.top, 0.0);
+    EXPECT_EQ(gMasterConfig->startRel.bottom, 1.0);
+}
+
+// NTSC preview: (20, 20) to (740, 500), so a rectangle of 0.25..0.75 spans (200, 140) to (560, 380).
+TEST_F(ConfigDialog, DraggingInThePreviewResizesAndMovesTheRectangleLive) {
+    gMasterConfig->startRel = RelRect{0.25, 0.75, 0.25, 0.75};
+    // Bottom-right handle grabbed 2 pixels inside, dragged by (-60, -100).
+    Click("drag 558 378 498 278\nkey return\n");
+    EXPECT_DOUBLE_EQ(gMasterConfig->startRel.right, 480.0 / 720);
+    EXPECT_DOUBLE_EQ(gMasterConfig->startRel.bottom, 260.0 / 480);
+    EXPECT_DOUBLE_EQ(gMasterConfig->startRel.left, 0.25);
+    EXPECT_EQ(Saved().startRel.right, gMasterConfig->startRel.right);
+
+    // A move past the right edge stores values beyond 1.
+    gMasterConfig->startRel = RelRect{0.25, 0.75, 0.25, 0.75};
+    Click("drag 300 200 660 200 4\nkey return\n");
+    EXPECT_DOUBLE_EQ(gMasterConfig->startRel.left, 540.0 / 720);
+    EXPECT_DOUBLE_EQ(gMasterConfig->startRel.right, 900.0 / 720);
+    EXPECT_DOUBLE_EQ(gMasterConfig->startRel.top, 0.25);
+}
+
+TEST_F(ConfigDialog, KeepProportionsShapesEveryCornerDragLikeThePreview) {
+    gMasterConfig->startRel = RelRect{0.25, 0.75, 0.25, 0.75};
+    Click("press Keep 1\ndrag 558 378 600 300\nkey return\n");
+    EXPECT_TRUE(gMasterConfig->keepProps);
+    const double w = (gMasterConfig->startRel.right - gMasterConfig->startRel.left) * 720;
+    const double h = (gMasterConfig->startRel.bottom - gMasterConfig->startRel.top) * 480;
+    EXPECT_NEAR(w / h, 720.0 / 480, 0.01);
+    EXPECT_EQ(gMasterConfig->startRel.left, 0.25);
+}
+
+// Help hands the bundle's manual to xdg-open; a stand-in records what it was given.
+TEST_F(ConfigDialog, HelpOpensTheManualAndReportsWhatFailsWithTheDialogStillOpen) {
+    const std::string dir = testing::TempDir() + "opener", oldPath = getenv("PATH");
+    std::filesystem::create_directories(dir);
+    auto stub = [&](int status) {
+        std::ofstream(dir + "/xdg-open")
+            << "#!/bin/sh\nprintf %s \"$1\" > '" << dir << "/opened'\nexit " << status << "\n";
+        std::filesystem::permissions(dir + "/xdg-open", std::filesystem::perms::owner_all);
+    };
+    setenv("PATH", (dir + ":" + oldPath).c_str(), 1);
+    const std::string manual = testpaths::Bundle() + "/Contents/Resources/manual.pdf";
+    ASSERT_GT(std::filesystem::file_size(manual), 1000u);
+
+    stub(0);
+    std::string err = Click("press Help 1\nexpect value Sldr 1 100\nkey escape\n");
+    std::ifstream opened(dir + "/opened");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(opened), {}),
+              std::filesystem::canonical(manual).string());
+    EXPECT_EQ(err.find("Alert"), std::string::npos) << err;
+
+    stub(4);
+    err = Click("press Help 1\nkey return\nexpect value Sldr 1 100\nkey escape\n");
+    EXPECT_NE(err.find("LSOpen failed with 4"), std::string::npos) << err;
+
+    // Without the manual in the bundle.
+    const std::string aside = manual + ".aside";
+    std::filesystem::rename(manual, aside);
+    err = Click("press Help 1\nkey return\nexpect value Sldr 1 100\nkey escape\n");
+    std::filesystem::rename(aside, manual);
+    EXPECT_NE(err.find("Cannot locate manual in bundle"), std::string::npos) << err;
+    setenv("PATH", oldPath.c_str(), 1);
+}
+
+OSStatus SendCommand(UInt32 command) {
+    EventRef event = nullptr;
+    CreateEvent(nullptr, kEventClassCommand, kEventCommandProcess, 0, 0, &event);
+    HICommand theCommand{};
+    theCommand.commandID = command;
+    SetEventParameter(event, kEventParamDirectObject, typeHICommand, sizeof theCommand, &theCommand);
+    const OSStatus result = TheDialogHandler(nullptr, event, nullptr);
+    ReleaseEvent(event);
+    return result;
+}
+
+TEST_F(ConfigDialog, ResetAndUnknownCommandsAreLeftToTheNextHandler) {
+    gConfigWorkSpace.theConfig = gMasterConfig;
+    gMasterConfig->mediaType = kMediaHD;
+    gMasterConfig->sliders[1] = 12;
+    EXPECT_EQ(SendCommand(FourCC("Zzzz")), eventNotHandledErr);
+    EXPECT_EQ(SendCommand(0x6F6B2000), eventNotHandledErr); // o, k, one space
+    EXPECT_EQ(gMasterConfig->sliders[1], 12);
+    EXPECT_EQ(SendCommand(FourCC("Rset")), eventNotHandledErr);
+    EXPECT_EQ(gMasterConfig->sliders[1], 100);
+    EXPECT_EQ(gMasterConfig->mediaType, kMediaHD);
+    gMasterConfig->startRel = RelRect{0.1, 0.2, 0.3, 0.4};
+    EXPECT_EQ(SendCommand(FourCC("Sall")), noErr);
+    EXPECT_EQ(gMasterConfig->startRel.right, 1.0);
+    gConfigWorkSpace = PluginWorkSpace{};
+}
+
+TEST_F(ConfigDialog, WithNoFrameFromTheHostTheDialogOpensOnABlackPreview) {
+    host.failures["GetFrame"] = kPluginFailed;
+    gMasterConfig->mediaType = kMediaHD;
+    Click("key return\n");
+    EXPECT_EQ(host.CountOf("ReleaseFrame"), 1u);
+}
+
+TEST_F(ConfigDialog, CancelKeepsTheImageReferencesAlive) {
+    static const UInt8 pixels[4 * 4 * 4] = {};
+    CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
+    CGDataProviderRef provider = CGDataProviderCreateWithData(nullptr, pixels, sizeof pixels, nullptr);
+    CGImageRef original = CGImageCreate(4, 4, 8, 32, 16, space, kCGImageAlphaPremultipliedFirst, provider,
+                                        nullptr, false, kCGRenderingIntentDefault);
+    CGDataProviderRelease(provider);
+    CGColorSpaceRelease(space);
+    ASSERT_NE(original, nullptr);
+    gMasterConfig->theOriginalImage = original;
+    RenderLineArt(gMasterConfig);
+    CGImageRef rendered = gMasterConfig->theRendered;
+    ASSERT_NE(rendered, nullptr);
+    // Slider 1 renders the line art again, releasing the image the record held at entry.
+    Click(DragSlider(1, 900) + "key escape\n");
+    EXPECT_EQ(gMasterConfig->theOriginalImage, original);
+    EXPECT_EQ(gMasterConfig->theRendered, rendered);
+    EXPECT_EQ(CGImageGetWidth(gMasterConfig->theRendered), 4u); // still a live image
+    CGImageRelease(gMasterConfig->theOriginalImage);
+    CGImageRelease(gMasterConfig->theRendered);
+    gMasterConfig->theOriginalImage = gMasterConfig->theRendered = nullptr;
+}
+
+} // namespace
