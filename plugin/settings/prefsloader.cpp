@@ -28,7 +28,7 @@ constexpr const char* kPrefResName = "Config Settings";
 constexpr const char* kMiscText = "Config save for Quorvel iMovie plug-in";
 constexpr UInt32 kConfigSaveSize = ConfigSaveSize(kBuildByteOrder);
 
-// The settings file's specification; the error of the folder lookup or of FSMakeFSSpec
+// The settings file's FSSpec record; the error of the folder lookup or of FSMakeFSSpec
 // (fnfErr when the folder is there and the file is not).
 OSErr SettingsFileSpec(FSSpec& spec) {
     FSVolumeRefNum vRefNum = 0;

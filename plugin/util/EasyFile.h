@@ -16,7 +16,7 @@
 // Up to four files of a chooser's selection; count is the selection's size, even past four.
 struct fileList {
     SInt16 count;
-    FSSpec spec[4]; // items 1 to 4 are spec[0] to spec[3]
+    FSSpec spec[4]; // items 1 to 4, in order
 };
 
 constexpr OSType kAnyFileType = 0x2A2A2A2A; // "****"

@@ -34,7 +34,7 @@ Ptr CloneObject(Ptr theObject);
 PString URL2Str255(CFURLRef theURL);
 CFURLRef PString2URL(ConstStr255Param theString); // the caller releases it
 
-// File references. A failed conversion gives a file specification or reference that names no
+// File references. A failed conversion gives a FSSpec record or reference that names no
 // file (all zero), which every caller treats as no file; platform codes are not passed on.
 FSSpec FSRef2FSSpec(const FSRef& theRef);
 FSRef FSSpec2FSRef(const FSSpec& theFSS);

@@ -111,7 +111,7 @@ TEST_F(FileChoosers, SaveTellsWhetherItReplacesAndCancels) {
 
     Script("key escape\n");
     EXPECT_FALSE(EasyNavPutFile(PString("Save as"), PString("old.txt"), 0, 0, spec, replacing));
-    // A name longer than a file specification holds is no choice rather than another file.
+    // A name longer than a FSSpec record holds is no choice rather than another file.
     Script("type " + std::string(70, 'n') + "\nkey return\n");
     EXPECT_FALSE(EasyNavPutFile(PString("Save as"), PString(""), 0, 0, spec, replacing));
 }

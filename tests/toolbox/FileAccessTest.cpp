@@ -115,7 +115,7 @@ TEST(FileAccess, ReferencesNameExistingItemsAndAFailedOneNamesNothing) {
     EXPECT_EQ(CFURLCreateFromFSRef(nullptr, &ref), nullptr);
 }
 
-TEST(FileAccess, DescriptorListsConvertBetweenSpecificationsAndReferences) {
+TEST(FileAccess, DescriptorListsConvertBetweenFSSpecsAndFSRefs) {
     mediafiles::TempDir dir;
     std::ofstream(dir / "f") << "x";
     FSSpec spec = SpecFor(dir / "f"), gone = SpecFor(dir / "gone");

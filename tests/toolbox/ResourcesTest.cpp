@@ -265,7 +265,7 @@ TEST_F(ResourceFiles, MalformedFilesAreRefusedWithMapReadErr) {
     EXPECT_EQ(ResError(), fnfErr);
 }
 
-TEST_F(ResourceFiles, FileSpecificationsNameFilesInKnownFolders) {
+TEST_F(ResourceFiles, FSSpecRecordsNameFilesInKnownFolders) {
     FSSpec spec;
     EXPECT_EQ(toolbox::FSSpecFromPath((dir / "absent").string(), &spec), fnfErr);
     EXPECT_EQ(toolbox::FSSpecToPath(spec), (dir / "absent").string());

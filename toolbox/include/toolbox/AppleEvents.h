@@ -1,5 +1,5 @@
 /* Apple Event descriptor lists, as far as file choosers hand back their selection: a list of
- * file items (file specifications or file references), read back by index (1-based) and
+ * file items (FSSpec records or file references), read back by index (1-based) and
  * coerced between the two kinds. */
 #pragma once
 

@@ -1,4 +1,4 @@
-/* File Manager: file specifications (FSSpec) for files of the ordinary Linux file system.
+/* File Manager: FSSpec records (FSSpec) for files of the ordinary Linux file system.
  *
  * An FSSpec names a file by volume, parent directory number and file name, as on the
  * platform. Here there is one volume, kToolboxVolume, and directory numbers are handed out
@@ -72,14 +72,14 @@ enum { fsCurPerm = 0, fsRdPerm = 1, fsWrPerm = 2, fsRdWrPerm = 3 };
 
 TB_EXTERN_C_BEGIN
 
-/* Fills spec for fileName in directory dirID. Returns noErr when the file exists, fnfErr
- * when it does not (spec is filled all the same), dirNFErr for an unknown directory and
+/* Fills the record for fileName in directory dirID. Returns noErr when the file exists, fnfErr
+ * when it does not (the record is filled all the same), dirNFErr for an unknown directory and
  * bdNamErr for a name that cannot name a file. */
 OSErr FSMakeFSSpec(FSVolumeRefNum vRefNum, SInt32 dirID, ConstStr255Param fileName, FSSpec* spec);
 
 /* File references: fnfErr when the file does not exist (ref then names nothing). */
 OSErr FSpMakeFSRef(const FSSpec* source, FSRef* newRef);
-/* Only the file specification is filled; catalogInfo, outName and parentRef must be NULL. */
+/* Only the FSSpec record is filled; catalogInfo, outName and parentRef must be NULL. */
 OSErr FSGetCatalogInfo(const FSRef* ref, FSCatalogInfoBitmap whichInfo, FSCatalogInfo* catalogInfo,
                        HFSUniStr255* outName, FSSpec* fsSpec, FSRef* parentRef);
 
@@ -110,7 +110,7 @@ namespace toolbox {
 /* The FSSpec of the file at a Linux path (its directory registered as above); the same
  * results as FSMakeFSSpec. */
 OSErr FSSpecFromPath(const std::string& path, FSSpec* spec);
-/* The Linux path of a file specification; empty for an unknown directory. */
+/* The Linux path of a FSSpec record; empty for an unknown directory. */
 std::string FSSpecToPath(const FSSpec& spec);
 /* The reference of an existing file or folder (fnfErr otherwise, ref then names nothing). */
 OSErr FSRefFromPath(const std::string& path, FSRef* ref);

@@ -32,7 +32,7 @@ typedef struct NavDialogCreationOptions {
 } NavDialogCreationOptions;
 
 /* The chooser's answer: validRecord after a confirmation, the chosen file as one file
- * specification in selection, and whether a save replaces an existing file. */
+ * FSSpec record in selection, and whether a save replaces an existing file. */
 typedef struct NavReplyRecord {
     UInt16 version;
     Boolean validRecord;

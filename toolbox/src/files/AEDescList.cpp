@@ -1,4 +1,4 @@
-// Descriptor lists of file items: each item keeps its kind and bytes; file specifications
+// Descriptor lists of file items: each item keeps its kind and bytes; FSSpec records
 // and file references convert into each other when an item is asked for as the other kind.
 #include "toolbox/AppleEvents.h"
 

@@ -1,4 +1,4 @@
-// File specifications over Linux paths: directories are known by number (gToolbox.directories),
+// FSSpec records over Linux paths: directories are known by number (gToolbox.directories),
 // file names are Mac Roman in the record and UTF-8 on disk.
 #include "toolbox/Files.h"
 
