@@ -5,12 +5,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <sys/wait.h>
 
 namespace mediafiles {
 
 RunResult Run(const std::string& line, bool withStderr) {
-    std::string full = line + (withStderr ? " 2>&1" : " 2>/dev/null");
+    // The commands run outside any debugging allocator preloaded into the tests.
+    std::string full = "unset LD_PRELOAD; " + line + (withStderr ? " 2>&1" : " 2>/dev/null");
     FILE* pipe = popen(full.c_str(), "r");
     RunResult result;
     if (!pipe) return result;
@@ -39,6 +42,13 @@ std::vector<std::string> TempDir::Files() const {
         names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
+}
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
 }
 
 bool Ffmpeg(const std::string& args) {

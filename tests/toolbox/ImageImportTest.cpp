@@ -31,16 +31,20 @@ std::vector<UInt8> QuadrantRGB() {
     return rgb;
 }
 
-std::string MakeImage(const mediafiles::TempDir& dir, const std::string& name) {
+// Writes RGB pixels of the given size as an image file whose kind the name's extension tells.
+std::string MakeImage(const mediafiles::TempDir& dir, const std::string& name, const std::vector<UInt8>& rgb,
+                      int w, int h) {
     std::string raw = dir / "in.rgb";
-    std::vector<UInt8> rgb = QuadrantRGB();
     std::ofstream(raw, std::ios::binary)
         .write(reinterpret_cast<const char*>(rgb.data()), std::streamsize(rgb.size()));
     std::string out = dir / name;
-    EXPECT_TRUE(mediafiles::Ffmpeg("-f rawvideo -pix_fmt rgb24 -s " + std::to_string(kW) + "x" +
-                                   std::to_string(kH) + " -i '" + raw + "' -frames:v 1 -q:v 2 '" + out +
-                                   "'"));
+    EXPECT_TRUE(mediafiles::Ffmpeg("-f rawvideo -pix_fmt rgb24 -s " + std::to_string(w) + "x" +
+                                   std::to_string(h) + " -i '" + raw + "' -frames:v 1 -q:v 2 '" + out + "'"));
     return out;
+}
+
+std::string MakeImage(const mediafiles::TempDir& dir, const std::string& name) {
+    return MakeImage(dir, name, QuadrantRGB(), kW, kH);
 }
 
 std::vector<UInt8> Bytes(const std::string& path) {
@@ -104,6 +108,33 @@ TEST(ImageImport, DecodesEachFormatToTheExpectedPixels) {
     CGImageRef image = ImageAt(gif);
     ExpectSameAsFfmpeg(image, gif);
     CGImageRelease(image);
+}
+
+// Rows far shorter than the converters' vector blocks: every byte must still land in its place,
+// and nothing may be written past the image (the guard-page run of these tests checks that).
+TEST(ImageImport, TinyImagesDecodeExactly) {
+    mediafiles::TempDir dir;
+    const std::pair<int, int> sizes[] = {{1, 1}, {3, 2}, {5, 3}, {8, 6}, {17, 5}};
+    for (auto [w, h] : sizes) {
+        std::vector<UInt8> rgb(size_t(w * h * 3));
+        for (size_t i = 0; i < rgb.size(); ++i)
+            rgb[i] = UInt8(i * 37 + 11);
+        for (const char* kind : {"png", "bmp", "tiff"}) {
+            std::string what = std::string(kind) + " " + std::to_string(w) + "x" + std::to_string(h);
+            CGImageRef image = ImageAt(MakeImage(dir, std::string("t.") + kind, rgb, w, h));
+            ASSERT_NE(image, nullptr) << what;
+            ASSERT_EQ(CGImageGetWidth(image), size_t(w)) << what;
+            ASSERT_EQ(CGImageGetHeight(image), size_t(h)) << what;
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    const UInt8* p = toolbox::CGImagePixels(image) + y * CGImageGetBytesPerRow(image) + 4 * x;
+                    const UInt8* q = &rgb[size_t((y * w + x) * 3)];
+                    ASSERT_EQ(std::vector<UInt8>(p, p + 4), (std::vector<UInt8>{255, q[0], q[1], q[2]}))
+                        << what << " at " << x << "," << y;
+                }
+            CGImageRelease(image);
+        }
+    }
 }
 
 TEST(ImageImport, ImporterGivesImagesAndPicturesOverWhite) {

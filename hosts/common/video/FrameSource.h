@@ -10,6 +10,8 @@ namespace hosts::video {
 
 // A picture in the toolbox's pixel layout: bytes A, R, G, B; rows rowBytes apart.
 struct ArgbImage {
+    static constexpr size_t kScalerSlack = 64;
+
     int width = 0;
     int height = 0;
     long rowBytes = 0;

@@ -428,7 +428,9 @@ void ArgbImage::Allocate(int w, int h) {
     width = w;
     height = h;
     rowBytes = RowBytesForWidth(w);
-    pixels.resize(size_t(rowBytes) * size_t(h));
+    // FFmpeg's scaler reads and writes whole vector blocks past the end of short rows, so the
+    // last row is followed by slack it may touch.
+    pixels.resize(size_t(rowBytes) * size_t(h) + kScalerSlack);
 }
 
 } // namespace hosts::video

@@ -162,12 +162,25 @@ CGImageRef FrameToImage(const AVFrame* frame) {
         const int* coefficients = sws_getCoefficients(SWS_CS_ITU601);
         sws_setColorspaceDetails(sws, coefficients, 1, coefficients, 1, 0, 1 << 16, 1 << 16);
     }
-    std::vector<UInt8> pixels(size_t(w) * size_t(h) * 4);
-    uint8_t* dst[4] = {pixels.data(), nullptr, nullptr, nullptr};
-    int dstStride[4] = {4 * w, 0, 0, 0};
-    int rows = sws_scale(sws, frame->data, frame->linesize, 0, h, dst, dstStride);
+    // The scaler's vector code writes whole blocks past the end of short rows, so it draws into
+    // a frame with FFmpeg's own alignment and padding; the rows are then packed tightly.
+    std::unique_ptr<AVFrame, FrameDeleter> argb(av_frame_alloc());
+    if (!argb) {
+        sws_freeContext(sws);
+        return nullptr;
+    }
+    argb->format = AV_PIX_FMT_ARGB;
+    argb->width = w;
+    argb->height = h;
+    int rows = av_frame_get_buffer(argb.get(), 0) < 0
+                   ? -1
+                   : sws_scale(sws, frame->data, frame->linesize, 0, h, argb->data, argb->linesize);
     sws_freeContext(sws);
     if (rows != h) return nullptr;
+    std::vector<UInt8> pixels(size_t(w) * size_t(h) * 4);
+    for (int y = 0; y < h; ++y)
+        std::memcpy(&pixels[size_t(y) * size_t(w) * 4], argb->data[0] + ptrdiff_t(y) * argb->linesize[0],
+                    size_t(w) * 4);
     for (size_t i = 0; i < pixels.size(); i += 4) {
         unsigned a = pixels[i];
         if (a == 255) continue;
