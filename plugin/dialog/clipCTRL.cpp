@@ -37,13 +37,6 @@ Rect HandleArea(SInt16 h, SInt16 v) {
     return r;
 }
 
-ControlRef ControlOfEvent(EventRef theEvent) {
-    ControlRef theControl = nullptr;
-    GetEventParameter(theEvent, kEventParamDirectObject, typeControlRef, nullptr, sizeof theControl, nullptr,
-                      &theControl);
-    return theControl;
-}
-
 Point MouseOfEvent(EventRef theEvent) {
     Point where{0, 0};
     GetEventParameter(theEvent, kEventParamMouseLocation, typeQDPoint, nullptr, sizeof where, nullptr,
@@ -121,21 +114,17 @@ void AnswerTrack(ControlRef theControl, EventRef theEvent) {
 } // namespace
 
 void RegisterClipCtrl() {
-    lgMyHandlerUPP = NewEventHandlerUPP(ClipCtrlControlHandler);
-    RegisterToolboxObjectClass(CFSTR(kClipCtrlClassID), nullptr,
+    RegisterCustomControlClass(CFSTR(kClipCtrlClassID), ClipCtrlControlHandler,
                                sizeof kClipCtrlEvents / sizeof kClipCtrlEvents[0], kClipCtrlEvents,
-                               lgMyHandlerUPP, nullptr, &lgClipCtrlClassRef1);
+                               lgMyHandlerUPP, lgClipCtrlClassRef1);
 }
 
 void UnregisterClipCtrl() {
-    if (lgClipCtrlClassRef1) UnregisterToolboxObjectClass(lgClipCtrlClassRef1);
-    lgClipCtrlClassRef1 = nullptr;
-    if (lgMyHandlerUPP) DisposeEventHandlerUPP(lgMyHandlerUPP);
-    lgMyHandlerUPP = nullptr;
+    UnregisterCustomControlClass(lgMyHandlerUPP, lgClipCtrlClassRef1);
 }
 
 OSStatus ClipCtrlControlHandler(EventHandlerCallRef, EventRef theEvent, void*) {
-    ControlRef theControl = ControlOfEvent(theEvent);
+    ControlRef theControl = GetControlFromEvent(theEvent);
     if (!theControl) return eventNotHandledErr;
     OSStatus status = eventNotHandledErr;
     switch (GetEventKind(theEvent)) {

@@ -2,6 +2,7 @@
 #include "dialog/colorCTRL.h"
 
 #include "render/pixelBuffers.h"
+#include "util/CarbonMacros.h"
 #include "util/PString.h"
 
 #include "toolbox/ColorPicker.h"
@@ -28,13 +29,6 @@ constexpr UInt32 kPickerFlags = kColorPickerDialogIsMoveable | kColorPickerDialo
 
 ToolboxObjectClassRef lgColorBoxClass = nullptr;
 EventHandlerUPP lgColorBoxUPP = nullptr;
-
-ControlRef ControlOfEvent(EventRef theEvent) {
-    ControlRef theControl = nullptr;
-    GetEventParameter(theEvent, kEventParamDirectObject, typeControlRef, nullptr, sizeof theControl, nullptr,
-                      &theControl);
-    return theControl;
-}
 
 void AnswerHit(ControlRef theControl) {
     const RGBColor inColor = LongInt2RGBColor(GetControl32BitValue(theControl));
@@ -71,20 +65,16 @@ void DrawColorBox(ControlRef theControl) {
 } // namespace
 
 void RegisterColorBox() {
-    lgColorBoxUPP = NewEventHandlerUPP(ColorBoxControlHandler);
-    RegisterToolboxObjectClass(CFSTR(kColorBoxClassID), nullptr, kColorBoxEventCount, kColorBoxEvents,
-                               lgColorBoxUPP, nullptr, &lgColorBoxClass);
+    RegisterCustomControlClass(CFSTR(kColorBoxClassID), ColorBoxControlHandler, kColorBoxEventCount,
+                               kColorBoxEvents, lgColorBoxUPP, lgColorBoxClass);
 }
 
 void UnregisterColorBox() {
-    if (lgColorBoxClass) UnregisterToolboxObjectClass(lgColorBoxClass);
-    lgColorBoxClass = nullptr;
-    if (lgColorBoxUPP) DisposeEventHandlerUPP(lgColorBoxUPP);
-    lgColorBoxUPP = nullptr;
+    UnregisterCustomControlClass(lgColorBoxUPP, lgColorBoxClass);
 }
 
 OSStatus ColorBoxControlHandler(EventHandlerCallRef, EventRef theEvent, void*) {
-    ControlRef theControl = ControlOfEvent(theEvent);
+    ControlRef theControl = GetControlFromEvent(theEvent);
     if (!theControl) return eventNotHandledErr;
     switch (GetEventKind(theEvent)) {
         case kEventControlHit:

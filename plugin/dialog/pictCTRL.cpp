@@ -3,6 +3,7 @@
 
 #include "render/CGGlue.h"
 #include "render/pixelBuffers.h"
+#include "util/CarbonMacros.h"
 #include "util/commonprocs.h"
 
 #include "toolbox/Controls.h"
@@ -26,13 +27,6 @@ constexpr UInt32 kPictureEventCount = 3;
 ToolboxObjectClassRef lgPictureClass = nullptr;
 EventHandlerUPP lgPictureUPP = nullptr;
 std::vector<CGImageRef> lgPictureImages; // value v names lgPictureImages[v - 1]
-
-ControlRef ControlOfEvent(EventRef theEvent) {
-    ControlRef theControl = nullptr;
-    GetEventParameter(theEvent, kEventParamDirectObject, typeControlRef, nullptr, sizeof theControl, nullptr,
-                      &theControl);
-    return theControl;
-}
 
 void AnswerHitTest(ControlRef theControl, EventRef theEvent) {
     Point where{0, 0};
@@ -74,21 +68,17 @@ void DrawPictureControl(ControlRef theControl) {
 } // namespace
 
 void RegisterPictureControl() {
-    lgPictureUPP = NewEventHandlerUPP(PictureControlHandler);
-    RegisterToolboxObjectClass(CFSTR(kPictureControlClassID), nullptr, kPictureEventCount, kPictureEvents,
-                               lgPictureUPP, nullptr, &lgPictureClass);
+    RegisterCustomControlClass(CFSTR(kPictureControlClassID), PictureControlHandler, kPictureEventCount,
+                               kPictureEvents, lgPictureUPP, lgPictureClass);
 }
 
 void UnregisterPictureControl() {
-    if (lgPictureClass) UnregisterToolboxObjectClass(lgPictureClass);
-    lgPictureClass = nullptr;
-    if (lgPictureUPP) DisposeEventHandlerUPP(lgPictureUPP);
-    lgPictureUPP = nullptr;
+    UnregisterCustomControlClass(lgPictureUPP, lgPictureClass);
     lgPictureImages.clear();
 }
 
 OSStatus PictureControlHandler(EventHandlerCallRef, EventRef theEvent, void*) {
-    ControlRef theControl = ControlOfEvent(theEvent);
+    ControlRef theControl = GetControlFromEvent(theEvent);
     if (!theControl) return eventNotHandledErr;
     switch (GetEventKind(theEvent)) {
         case kEventControlHit:

@@ -48,6 +48,13 @@ WindowRef GetWindowFromEvent(EventRef theEvent) {
     return window;
 }
 
+ControlRef GetControlFromEvent(EventRef theEvent) {
+    ControlRef theControl = nullptr;
+    GetEventParameter(theEvent, kEventParamDirectObject, typeControlRef, nullptr, sizeof theControl, nullptr,
+                      &theControl);
+    return theControl;
+}
+
 void GetWindowKeyboardDataFromEvent(EventRef theEvent, char& theKey, UInt32& theKeyCode, UInt32& theMods) {
     GetEventParameter(theEvent, kEventParamKeyMacCharCodes, typeChar, nullptr, sizeof theKey, nullptr,
                       &theKey);
@@ -181,4 +188,18 @@ SInt16 GetMenuItemPosition(ControlRef theControl, ConstStr255Param theName) {
 
 SInt16 FindNameInPopupByID(WindowRef theWindow, UInt32 theSig, SInt16 theID, ConstStr255Param theName) {
     return GetMenuItemPosition(SimpleGetControlByID(theWindow, theSig, theID), theName);
+}
+
+void RegisterCustomControlClass(CFStringRef classID, EventHandlerProcPtr handler, UInt32 numEvents,
+                                const EventTypeSpec* events, EventHandlerUPP& theUPP,
+                                ToolboxObjectClassRef& theClass) {
+    theUPP = NewEventHandlerUPP(handler);
+    RegisterToolboxObjectClass(classID, nullptr, numEvents, events, theUPP, nullptr, &theClass);
+}
+
+void UnregisterCustomControlClass(EventHandlerUPP& theUPP, ToolboxObjectClassRef& theClass) {
+    if (theClass) UnregisterToolboxObjectClass(theClass);
+    theClass = nullptr;
+    if (theUPP) DisposeEventHandlerUPP(theUPP);
+    theUPP = nullptr;
 }

@@ -27,6 +27,7 @@ void InstallControlEventHandler(ControlRef theControl, EventHandlerUPP theHandle
                                 const EventTypeSpec* typeList, void* userData, EventHandlerRef* handlerRef);
 
 WindowRef GetWindowFromEvent(EventRef theEvent);
+ControlRef GetControlFromEvent(EventRef theEvent); // the control a control event is about, or nil
 void GetWindowKeyboardDataFromEvent(EventRef theEvent, char& theKey, UInt32& theKeyCode, UInt32& theMods);
 Point GetMouseLocFromEvent(EventRef theEvent);
 
@@ -55,3 +56,10 @@ PString GetIndexedPopupTextFromID(WindowRef theWindow, UInt32 theSig, SInt16 the
 SInt16 GetFontIDFromPopup(WindowRef theWindow, UInt32 theSig, SInt16 thePopup);
 SInt16 GetMenuItemPosition(ControlRef theControl, ConstStr255Param theName);
 SInt16 FindNameInPopupByID(WindowRef theWindow, UInt32 theSig, SInt16 theID, ConstStr255Param theName);
+
+// A custom control class registered under its identifier with the handler its controls
+// receive, and unregistered again; unregistering what was never registered does nothing.
+void RegisterCustomControlClass(CFStringRef classID, EventHandlerProcPtr handler, UInt32 numEvents,
+                                const EventTypeSpec* events, EventHandlerUPP& theUPP,
+                                ToolboxObjectClassRef& theClass);
+void UnregisterCustomControlClass(EventHandlerUPP& theUPP, ToolboxObjectClassRef& theClass);

@@ -1,34 +1,20 @@
 // The umbrawash command run as a user runs it.
+#include "MediaFiles.h"
 #include "TestPaths.h"
 
 #include <nlohmann/json.hpp>
 
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <sys/wait.h>
 
 namespace {
 
-struct CommandResult {
-    int status;
-    std::string out;
-};
+using CommandResult = mediafiles::RunResult;
 
-// Runs the command line through the shell; standard error joins the output when asked.
 CommandResult RunCommand(const std::string& args, bool withStderr = false) {
-    std::string line = testpaths::Umbrawash() + " " + args + (withStderr ? " 2>&1" : " 2>/dev/null");
-    FILE* pipe = popen(line.c_str(), "r");
-    std::string out;
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), pipe)) > 0)
-        out.append(buf.data(), n);
-    int status = pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+    return mediafiles::Run(testpaths::Umbrawash() + " " + args, withStderr);
 }
 
 } // namespace

@@ -1,36 +1,24 @@
 // `umbrawash configure` run headless from a script: OK keeps the edits for the next render,
 // Cancel leaves the saved configuration alone, screenshots land in their folder.
+#include "MediaFiles.h"
 #include "TestPaths.h"
 
 #include <nlohmann/json.hpp>
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <sys/wait.h>
 
 namespace {
 
-struct RunResult {
-    int status;
-    std::string out;
-};
+using mediafiles::RunResult;
 
 RunResult Umbrawash(const std::string& args) {
-    const std::string line = testpaths::Umbrawash() + " " + args + " 2>&1";
-    FILE* pipe = popen(line.c_str(), "r");
-    std::string out;
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), pipe)) > 0)
-        out.append(buf.data(), n);
-    const int status = pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+    return mediafiles::Run(testpaths::Umbrawash() + " " + args, true);
 }
 
 std::string Script(const std::string& name, const std::string& steps) {

@@ -5,21 +5,13 @@
 #   configure_window_test.sh UMBRAWASH WORKDIR
 #   configure_window_test.sh --drive UMBRAWASH   (inside the X server)
 set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/../support/xdrive.sh"
 
 drive() {
     local umbrawash=$1
     "$umbrawash" configure --frames 30 &
     local pid=$!
-    local wid
-    wid=$(timeout 20 xdotool search --sync --name "^Umbrawash \(NTSC\)$" | head -n1)
-    xdotool windowfocus --sync "$wid" || true
-    sleep 0.3
-    at() { xdotool mousemove --window "$wid" "$1" "$2"; sleep 0.05; }
-    drag() { # h1 v1 h2 v2
-        at "$1" "$2"; xdotool mousedown 1; sleep 0.05
-        for i in 1 2 3 4; do at $(( $1 + ($3 - $1) * i / 4 )) $(( $2 + ($4 - $2) * i / 4 )); done
-        xdotool mouseup 1; sleep 0.1
-    }
+    xdrive_window "^Umbrawash \(NTSC\)$"
     drag 1000 134 764 134   # green amount to 0 %
     drag 736 496 376 256    # bottom-right corner to the middle of the preview
     xdotool key Return

@@ -18,16 +18,10 @@
 
 #include <climits>
 #include <fstream>
-#include <sstream>
 
 namespace {
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using mediafiles::ReadAll;
 
 FSSpec SpecFor(const std::string& path) {
     FSSpec spec{};

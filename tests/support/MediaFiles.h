@@ -30,6 +30,9 @@ class TempDir {
     std::string path_;
 };
 
+// A file's whole content; empty when it cannot be read.
+std::string ReadAll(const std::string& path);
+
 // ffmpeg with the given arguments (quiet, overwriting); true when it succeeded.
 bool Ffmpeg(const std::string& args);
 

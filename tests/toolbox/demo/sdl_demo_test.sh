@@ -4,23 +4,14 @@
 #   sdl_demo_test.sh WINDOW_DEMO SCRIPT WORKDIR
 #   sdl_demo_test.sh --drive WINDOW_DEMO OUT   (inside the X server)
 set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/../../support/xdrive.sh"
 
 # Inside the X server: start the demo, wait for its window, give it the script's input.
 drive() {
     local demo=$1 out=$2
     "$demo" --windows --png "$out" &
     local pid=$!
-    local wid
-    wid=$(timeout 20 xdotool search --sync --name "^Every control$" | head -n1)
-    xdotool windowfocus --sync "$wid" || true
-    sleep 0.3
-    at() { xdotool mousemove --window "$wid" "$1" "$2"; sleep 0.05; }
-    drag() { # h1 v1 h2 v2
-        at "$1" "$2"; xdotool mousedown 1; sleep 0.05
-        for i in 1 2 3 4; do at $(( $1 + ($3 - $1) * i / 4 )) $(( $2 + ($4 - $2) * i / 4 )); done
-        xdotool mouseup 1; sleep 0.1
-    }
-    click() { at "$1" "$2"; xdotool click 1; sleep 0.15; }
+    xdrive_window "^Every control$"
     drag 125 41 165 41
     click 110 72
     click 40 103
