@@ -84,7 +84,11 @@ struct MediaInput::State {
     bool timestamped = true;
     // The decoder's position: the index of the frame it gave last (-1: unknown, after a seek).
     int lastDecoded = -1;
+    // Every packet has been sent (the decoder is draining the frames it still holds), and the
+    // decoder has given its last frame.
     bool atEnd = false;
+    bool drained = false;
+    int seeks = 0;
     std::deque<std::pair<int, FramePtr>> cache;
     PacketPtr packet{av_packet_alloc()};
     std::unique_ptr<SwsContext, ScalerFreer> scaler;
@@ -137,10 +141,12 @@ bool MediaInput::State::Rewind(std::string& error) {
     if (decoder) avcodec_flush_buffers(decoder.get());
     lastDecoded = -1;
     atEnd = false;
+    drained = false;
     return true;
 }
 
 bool MediaInput::State::SeekTo(int index, std::string& error) {
+    ++seeks;
     if (!timestamped) return Rewind(error);
     int64_t target = framePts[size_t(index)];
     auto key = std::upper_bound(keyPts.begin(), keyPts.end(), target);
@@ -150,6 +156,7 @@ bool MediaInput::State::SeekTo(int index, std::string& error) {
     avcodec_flush_buffers(decoder.get());
     lastDecoded = -1;
     atEnd = false;
+    drained = false;
     return true;
 }
 
@@ -158,7 +165,10 @@ FramePtr MediaInput::State::DecodeNext(std::string& error) {
     for (;;) {
         int r = avcodec_receive_frame(decoder.get(), frame.get());
         if (r == 0) return frame;
-        if (r == AVERROR_EOF) return {};
+        if (r == AVERROR_EOF) {
+            drained = true;
+            return {};
+        }
         if (r != AVERROR(EAGAIN)) {
             error = "cannot decode " + path + ": " + AvErrorText(r);
             return {};
@@ -186,7 +196,9 @@ int MediaInput::State::IndexOf(const AVFrame& frame) const {
 }
 
 bool MediaInput::State::ShouldDecodeForward(int index) const {
-    if (lastDecoded < 0 || atEnd || index <= lastDecoded) return false;
+    // After the last packet the decoder still holds the frames it delays (reordering, frame
+    // threads): those come by decoding forward, not by seeking back to the keyframe.
+    if (lastDecoded < 0 || drained || index <= lastDecoded) return false;
     if (index - lastDecoded <= kForwardSpan) return true;
     // No keyframe between the decoder's position and the target: a seek would land behind us.
     auto nextKey = std::upper_bound(keyPts.begin(), keyPts.end(), framePts[size_t(lastDecoded)]);
@@ -254,6 +266,10 @@ std::unique_ptr<MediaInput> MediaInput::Open(const std::string& path, std::strin
 
 const ClipInfo& MediaInput::Info() const {
     return state_->info;
+}
+
+int MediaInput::Seeks() const {
+    return state_->seeks;
 }
 
 bool MediaInput::ReadFrame(int index, int width, int height, ScaleQuality quality, ArgbImage& out,

@@ -24,6 +24,9 @@ class MediaInput final : public FrameSource {
     bool ReadFrame(int index, int width, int height, ScaleQuality quality, ArgbImage& out,
                    std::string& error) override;
 
+    // How many times the decoder has been repositioned since the file was opened.
+    int Seeks() const;
+
     // The file's audio from frame `firstFrame` on, as an independent reader; null without audio.
     std::unique_ptr<AudioSource> OpenAudio(int firstFrame, std::string& error) const;
 
