@@ -1,6 +1,7 @@
 // The effect and the render pass on a 1920 × 1080 frame, beside a memcpy of the same frame.
 // Each benchmark reports ns per pixel and its time in memcpy-equivalents (x_memcpy).
 // Run pinned to one core: scripts/bench.sh.
+#include "common/Blit.h"
 #include "host/EffectLayer.h"
 #include "model/relRects.h"
 #include "render/pixelEffect.h"
@@ -99,6 +100,7 @@ void BM_PixelEffectPortableTable(benchmark::State& state) {
 // One kPlugDoFrame through the scripted host, inside or outside a fade.
 void BM_DoFrame(benchmark::State& state, bool fade) {
     testhost::ScriptedHost host;
+    host.procs.Blit = hosts::BlitPixMaps; // a fade is mixed by the video host's own Blit
     UnloadEffectLayer(&host.procs);
     HYPluginParams params = host.MakeParams(kPlugGetInfo);
     PluginMain(0, &params);

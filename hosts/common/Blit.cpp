@@ -5,6 +5,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace hosts {
 
 namespace {
@@ -14,13 +18,33 @@ int SourceOf(int d, int dFirst, int dLen, int sFirst, int sLen) {
     return sFirst + int(int64_t(d - dFirst) * sLen / dLen);
 }
 
+// dst = (src * opacity + dst * (255 - opacity) + 127) / 255, byte by byte.
 void MixRow(std::uint8_t* dst, const std::uint8_t* src, int count, int opacity) {
     if (opacity == 255) {
         std::memcpy(dst, src, size_t(count) * 4);
         return;
     }
-    int keep = 255 - opacity;
-    for (int i = 0; i < count * 4; ++i)
+    const int keep = 255 - opacity;
+    const size_t n = size_t(count) * 4;
+    size_t i = 0;
+#if defined(__SSE2__)
+    // Sixteen bytes at a time in 16-bit lanes; the sum is at most 255 * 255 + 127, and
+    // x / 255 == (x + 1 + (x >> 8)) >> 8 for every such x.
+    const __m128i a = _mm_set1_epi16(short(opacity)), k = _mm_set1_epi16(short(keep));
+    const __m128i half = _mm_set1_epi16(127), one = _mm_set1_epi16(1), zero = _mm_setzero_si128();
+    auto mix = [&](__m128i s, __m128i d) {
+        __m128i x = _mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(s, a), _mm_mullo_epi16(d, k)), half);
+        return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(x, one), _mm_srli_epi16(x, 8)), 8);
+    };
+    for (; i + 16 <= n; i += 16) {
+        __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+        __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
+        __m128i lo = mix(_mm_unpacklo_epi8(s, zero), _mm_unpacklo_epi8(d, zero));
+        __m128i hi = mix(_mm_unpackhi_epi8(s, zero), _mm_unpackhi_epi8(d, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_packus_epi16(lo, hi));
+    }
+#endif
+    for (; i < n; ++i)
         dst[i] = std::uint8_t((src[i] * opacity + dst[i] * keep + 127) / 255);
 }
 

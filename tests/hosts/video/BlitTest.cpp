@@ -48,16 +48,31 @@ UInt8 Mix(int s, int d, int a) {
 }
 
 TEST(Blit, MixesEveryChannelWithTheOpacity) {
-    const std::array<UInt8, 4> src{200, 10, 255, 0}, dst{40, 250, 0, 128};
-    for (int opacity : {-5, 0, 1, 64, 127, 128, 254, 255, 300}) {
-        Buffer s(3, 2), d(3, 2);
-        s.Fill(src);
-        d.Fill(dst);
-        Rect r{0, 0, 2, 3};
+    // Rows of 37 pixels: whole blocks of the vector loop and a tail, every byte value.
+    constexpr int kW = 37;
+    auto src = [](int h, int v) {
+        int n = (v * kW + h) * 4;
+        return std::array<UInt8, 4>{UInt8(n * 7), UInt8(n * 7 + 1), UInt8(255 - n), UInt8(n * 13)};
+    };
+    auto dst = [](int h, int v) {
+        int n = (v * kW + h) * 4;
+        return std::array<UInt8, 4>{UInt8(n * 3 + 5), UInt8(n), UInt8(n * 11), UInt8(255 - n * 5)};
+    };
+    for (int opacity = -5; opacity <= 300; ++opacity) {
+        Buffer s(kW, 2), d(kW, 2);
+        for (int v = 0; v < 2; ++v)
+            for (int h = 0; h < kW; ++h) {
+                s.Set(h, v, src(h, v));
+                d.Set(h, v, dst(h, v));
+            }
+        Rect r{0, 0, 2, kW};
         ASSERT_EQ(hosts::BlitPixMaps(s.pm(), d.pm(), &r, &r, SInt16(opacity)), kPluginOK);
         int a = std::clamp(opacity, 0, 255);
-        for (int c = 0; c < 4; ++c)
-            EXPECT_EQ(d.Get(2, 1)[c], Mix(src[c], dst[c], a)) << "opacity " << opacity << " channel " << c;
+        for (int v = 0; v < 2; ++v)
+            for (int h = 0; h < kW; ++h)
+                for (int c = 0; c < 4; ++c)
+                    ASSERT_EQ(d.Get(h, v)[c], Mix(src(h, v)[size_t(c)], dst(h, v)[size_t(c)], a))
+                        << "opacity " << opacity << " at " << h << "," << v << " channel " << c;
     }
 }
 
