@@ -12,7 +12,8 @@ build_dir="$root/build-fuzz"
 cmake -S "$root" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
     -DUMBRAWASH_FUZZ=ON -DUMBRAWASH_TESTS=OFF -DUMBRAWASH_BENCH=OFF >/dev/null
-cmake --build "$build_dir" -j"$(nproc)" --target fuzz_resource_file fuzz_image_decode
+cmake --build "$build_dir" -j"$(nproc)" --target fuzz_resource_file fuzz_image_decode \
+    fuzz_window_description
 
 # run_target NAME CORPUS SECONDS
 run_target() {
@@ -26,3 +27,4 @@ run_target() {
 
 run_target fuzz_resource_file resourcefile "$seconds"
 run_target fuzz_image_decode image "$seconds"
+run_target fuzz_window_description windowdescription "$seconds"

@@ -92,6 +92,10 @@ TEST(Descriptions, FaultsAreNamedByFileWindowAndControl) {
          "unknown field \"colour\""},
         {R"(, {"signature": "Both", "id": 3, "kind": "static", "class": "x", "bounds": {"left": 1, "top": 1, "width": 9, "height": 9}})",
          "give either \"kind\" or \"class\""},
+        // An id nested far deeper than any stack could print.
+        {R"(, {"signature": "Deep", "kind": "static", "id": )" + std::string(200000, '[') +
+             std::string(200000, ']') + "}",
+         "control 2 (\"Deep\" ?): \"id\" must be a whole number"},
     };
     for (const Case& c : cases) {
         std::string message;

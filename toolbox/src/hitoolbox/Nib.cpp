@@ -150,9 +150,10 @@ void CheckWindow(const json& w) {
 
 std::string ControlLabel(const json& d, size_t index) {
     std::string label = "control " + std::to_string(index + 1);
+    // Only a whole number is shown as the id: anything else may be nested without bound.
     if (d.is_object() && d.contains("signature") && d["signature"].is_string())
         label += " (\"" + d["signature"].get<std::string>() + "\" " +
-                 (d.contains("id") ? d["id"].dump() : std::string("?")) + ")";
+                 (d.contains("id") && d["id"].is_number_integer() ? d["id"].dump() : std::string("?")) + ")";
     return label;
 }
 
