@@ -37,16 +37,6 @@ void AnswerHit(ControlRef theControl) {
         SetControl32BitValue(theControl, RGBColor2LongInt(outColor));
 }
 
-void AnswerHitTest(ControlRef theControl, EventRef theEvent) {
-    Point where{0, 0};
-    GetEventParameter(theEvent, kEventParamMouseLocation, typeQDPoint, nullptr, sizeof where, nullptr,
-                      &where);
-    Rect bounds;
-    GetControlBounds(theControl, &bounds);
-    const ControlPartCode part = PtInRect(where, &bounds) ? 1 : 0;
-    SetEventParameter(theEvent, kEventParamControlPart, typeControlPartCode, sizeof part, &part);
-}
-
 void DrawColorBox(ControlRef theControl) {
     CGrafPtr savedPort;
     GDHandle savedDevice;
@@ -81,7 +71,7 @@ OSStatus ColorBoxControlHandler(EventHandlerCallRef, EventRef theEvent, void*) {
             AnswerHit(theControl);
             return eventNotHandledErr; // the platform's own handling of the hit follows
         case kEventControlHitTest:
-            AnswerHitTest(theControl, theEvent);
+            AnswerHitTestInBounds(theControl, theEvent);
             return noErr;
         case kEventControlDraw:
             DrawColorBox(theControl);

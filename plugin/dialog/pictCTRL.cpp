@@ -28,16 +28,6 @@ ToolboxObjectClassRef lgPictureClass = nullptr;
 EventHandlerUPP lgPictureUPP = nullptr;
 std::vector<CGImageRef> lgPictureImages; // value v names lgPictureImages[v - 1]
 
-void AnswerHitTest(ControlRef theControl, EventRef theEvent) {
-    Point where{0, 0};
-    GetEventParameter(theEvent, kEventParamMouseLocation, typeQDPoint, nullptr, sizeof where, nullptr,
-                      &where);
-    Rect bounds;
-    GetControlBounds(theControl, &bounds);
-    const ControlPartCode part = PtInRect(where, &bounds) ? 1 : 0;
-    SetEventParameter(theEvent, kEventParamControlPart, typeControlPartCode, sizeof part, &part);
-}
-
 void DrawPictureControl(ControlRef theControl) {
     WindowRef theWindow = GetControlOwner(theControl);
     CGrafPtr thePort = GetWindowPort(theWindow);
@@ -85,7 +75,7 @@ OSStatus PictureControlHandler(EventHandlerCallRef, EventRef theEvent, void*) {
             (void)GetControl32BitValue(theControl);
             return eventNotHandledErr; // the platform's own handling of the click follows
         case kEventControlHitTest:
-            AnswerHitTest(theControl, theEvent);
+            AnswerHitTestInBounds(theControl, theEvent);
             return noErr;
         case kEventControlDraw:
         case kEventControlActivate:

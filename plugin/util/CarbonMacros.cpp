@@ -203,3 +203,13 @@ void UnregisterCustomControlClass(EventHandlerUPP& theUPP, ToolboxObjectClassRef
     if (theUPP) DisposeEventHandlerUPP(theUPP);
     theUPP = nullptr;
 }
+
+void AnswerHitTestInBounds(ControlRef theControl, EventRef theEvent) {
+    Point where{0, 0};
+    GetEventParameter(theEvent, kEventParamMouseLocation, typeQDPoint, nullptr, sizeof where, nullptr,
+                      &where);
+    Rect bounds;
+    GetControlBounds(theControl, &bounds);
+    const ControlPartCode part = PtInRect(where, &bounds) ? 1 : 0;
+    SetEventParameter(theEvent, kEventParamControlPart, typeControlPartCode, sizeof part, &part);
+}

@@ -63,3 +63,5 @@ void RegisterCustomControlClass(CFStringRef classID, EventHandlerProcPtr handler
                                 const EventTypeSpec* events, EventHandlerUPP& theUPP,
                                 ToolboxObjectClassRef& theClass);
 void UnregisterCustomControlClass(EventHandlerUPP& theUPP, ToolboxObjectClassRef& theClass);
+// Answers a control's hit test: part 1 anywhere inside its bounds, no part outside.
+void AnswerHitTestInBounds(ControlRef theControl, EventRef theEvent);
