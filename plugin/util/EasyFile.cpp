@@ -36,6 +36,16 @@ void ReleaseIfAny(CFTypeRef theRef) {
     if (theRef) CFRelease(theRef);
 }
 
+// The catalog information of folder dirID, its name going to name.
+OSErr GetFolderCatInfo(SInt16 vRefNum, SInt32 dirID, Str255 name, CInfoPBRec& pb) {
+    pb = CInfoPBRec{};
+    pb.dirInfo.ioNamePtr = name;
+    pb.dirInfo.ioVRefNum = vRefNum;
+    pb.dirInfo.ioFDirIndex = -1;
+    pb.dirInfo.ioDrDirID = dirID;
+    return PBGetCatInfoSync(&pb);
+}
+
 } // namespace
 
 SInt16 AEDescListToFileList(const AEDescList& inList, fileList& outFileList) {
@@ -113,12 +123,8 @@ PString GetAppDirName() {
     SInt32 dirID = 0;
     if (HGetVol(nullptr, &vRefNum, &dirID) != noErr) return PString(":");
     Str255 name{};
-    CInfoPBRec pb{};
-    pb.dirInfo.ioNamePtr = name;
-    pb.dirInfo.ioVRefNum = vRefNum;
-    pb.dirInfo.ioFDirIndex = -1;
-    pb.dirInfo.ioDrDirID = dirID;
-    PBGetCatInfoSync(&pb);
+    CInfoPBRec pb;
+    GetFolderCatInfo(vRefNum, dirID, name, pb);
     return PString(name) + ":";
 }
 
@@ -126,12 +132,8 @@ PString GetFullPath(SInt32 dirID, SInt16 vRefNum) {
     PString path;
     for (int depth = 0; depth < kMaxFolderDepth; ++depth) {
         Str255 name{};
-        CInfoPBRec pb{};
-        pb.dirInfo.ioNamePtr = name;
-        pb.dirInfo.ioVRefNum = vRefNum;
-        pb.dirInfo.ioFDirIndex = -1;
-        pb.dirInfo.ioDrDirID = dirID;
-        if (PBGetCatInfoSync(&pb) != noErr) break;
+        CInfoPBRec pb;
+        if (GetFolderCatInfo(vRefNum, dirID, name, pb) != noErr) break;
         path = PString(name) + ":" + path;
         if (dirID == fsRtDirID) break;
         dirID = pb.dirInfo.ioDrParID;
