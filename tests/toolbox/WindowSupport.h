@@ -2,6 +2,8 @@
 // window from the test description run under a script.
 #pragma once
 
+#include "ModalScript.h"
+
 #include "toolbox/CFBundle.h"
 #include "toolbox/Controls.h"
 #include "toolbox/InputSources.h"
@@ -145,17 +147,7 @@ class WindowFixture : public testing::Test {
     }
 
     // Runs the window's modal loop over the script; returns what went to standard error.
-    std::string Run(const std::string& script) {
-        std::string error;
-        EXPECT_TRUE(toolbox::UseScriptText(script, error)) << error;
-        int failuresBefore = toolbox::ScriptFailures();
-        testing::internal::CaptureStderr();
-        ShowWindow(window);
-        RunAppModalLoopForWindow(window);
-        std::string err = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(toolbox::ScriptFailures(), failuresBefore) << err;
-        return err;
-    }
+    std::string Run(const std::string& script) { return testsupport::RunModalScript(window, script); }
 
     ControlRef Control(const std::string& sig, SInt32 id) {
         ControlID cid{(UInt32(UInt8(sig[0])) << 24) | (UInt32(UInt8(sig[1])) << 16) |

@@ -2,6 +2,8 @@
 // controls, run under a script, and pixel probes of its port.
 #pragma once
 
+#include "ModalScript.h"
+
 #include "dialog/colorCTRL.h"
 #include "dialog/pictCTRL.h"
 
@@ -53,17 +55,7 @@ class ControlsWindow : public testing::Test {
     Px At(int h, int v) { return PortPixel(GetWindowPort(window), h, v); }
 
     // Runs the window's modal loop over the script; returns what went to standard error.
-    std::string Run(const std::string& script) {
-        std::string error;
-        EXPECT_TRUE(toolbox::UseScriptText(script, error)) << error;
-        const int failuresBefore = toolbox::ScriptFailures();
-        testing::internal::CaptureStderr();
-        ShowWindow(window);
-        RunAppModalLoopForWindow(window);
-        std::string err = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(toolbox::ScriptFailures(), failuresBefore) << err;
-        return err;
-    }
+    std::string Run(const std::string& script) { return testsupport::RunModalScript(window, script); }
 };
 
 const Px kWhite{255, 255, 255, 255}, kBlack{255, 0, 0, 0};
