@@ -2,6 +2,7 @@
 // that cannot be opened, and the action and Cancel buttons.
 #include "toolbox/Navigation.h"
 
+#include "../corefoundation/CFObject.h"
 #include "../hitoolbox/HIObjects.h"
 #include "../ToolboxState.h"
 #include "toolbox/TextUtils.h"
@@ -150,10 +151,7 @@ CFURLRef NavDialogCopyChosenURL(NavDialogRef inDialog, Boolean* outReplacing) {
     if (outReplacing) *outReplacing = false;
     if (!inDialog || inDialog->path.empty() || inDialog->userAction == kNavUserActionCancel) return nullptr;
     if (outReplacing) *outReplacing = inDialog->replacing;
-    CFStringRef path = CFStringCreateWithCString(nullptr, inDialog->path.c_str(), kCFStringEncodingUTF8);
-    CFURLRef url = CFURLCreateWithFileSystemPath(nullptr, path, kCFURLPOSIXPathStyle, false);
-    CFRelease(path);
-    return url;
+    return URLForPath(inDialog->path, false);
 }
 
 OSStatus NavDialogGetReply(NavDialogRef inDialog, NavReplyRecord* outReply) {

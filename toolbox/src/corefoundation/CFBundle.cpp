@@ -143,6 +143,12 @@ std::string BundleResourcesFolder(CFBundleRef bundle) {
     const CFBundleObject* b = AsBundle(bundle);
     return b ? ResourcesFolder(b) : std::string();
 }
+
+CFURLRef URLForPath(const std::string& path, bool folder) {
+    if (path.empty() || path[0] != '/') return nullptr;
+    return MakeURL("file://" + PercentEncode(folder && path.back() != '/' ? path + "/" : path));
+}
+
 } // namespace toolbox
 
 extern "C" {
@@ -194,10 +200,7 @@ CFURLRef CFURLCreateWithString(CFAllocatorRef, CFStringRef URLString, CFURLRef) 
 }
 
 CFURLRef CFURLCreateWithFileSystemPath(CFAllocatorRef, CFStringRef filePath, int, Boolean isDirectory) {
-    std::string path = CFStringToUtf8(filePath);
-    if (path.empty() || path[0] != '/') return nullptr;
-    if (isDirectory && path.back() != '/') path += '/';
-    return MakeURL("file://" + PercentEncode(path));
+    return URLForPath(CFStringToUtf8(filePath), isDirectory);
 }
 
 CFStringRef CFURLGetString(CFURLRef anURL) {

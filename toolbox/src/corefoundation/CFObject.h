@@ -27,6 +27,9 @@ inline const CFStringObject* AsString(CFStringRef s) {
 // The folder of a bundle's resources; empty for something that is not a bundle.
 std::string BundleResourcesFolder(CFBundleRef bundle);
 
+// A file URL for an absolute path (a folder's ends in "/"); NULL for a relative or empty path.
+CFURLRef URLForPath(const std::string& path, bool folder);
+
 template <typename Ref>
 Ref ToRef(CFObject* object) {
     return reinterpret_cast<Ref>(object);

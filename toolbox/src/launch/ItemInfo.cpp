@@ -117,10 +117,7 @@ CFURLRef CFURLCreateFromFSRef(CFAllocatorRef, const FSRef* fsRef) {
     if (path.empty()) return nullptr;
     struct stat info {};
     bool folder = stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-    CFStringRef text = MakeString(path);
-    CFURLRef url = CFURLCreateWithFileSystemPath(nullptr, text, kCFURLPOSIXPathStyle, folder);
-    CFRelease(text);
-    return url;
+    return URLForPath(path, folder);
 }
 
 Boolean CFURLGetFSRef(CFURLRef url, FSRef* fsRef) {
