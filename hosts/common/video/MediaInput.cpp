@@ -84,10 +84,8 @@ struct MediaInput::State {
     bool timestamped = true;
     // The decoder's position: the index of the frame it gave last (-1: unknown, after a seek).
     int lastDecoded = -1;
-    // Every packet has been sent (the decoder is draining the frames it still holds), and the
-    // decoder has given its last frame.
-    bool atEnd = false;
-    bool drained = false;
+    bool atEnd = false;   // every packet has been sent; the decoder gives what it still holds
+    bool drained = false; // and it has given its last frame
     int seeks = 0;
     std::deque<std::pair<int, FramePtr>> cache;
     PacketPtr packet{av_packet_alloc()};
