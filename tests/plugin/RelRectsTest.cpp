@@ -15,13 +15,6 @@ void ExpectRect(const Rect& r, int top, int left, int bottom, int right) {
 
 } // namespace
 
-TEST(RelRects, WholeFrameMapsToTheFrame) {
-    RelRect whole;
-    InitRelRect(whole);
-    ExpectRect(Rel2Rect(whole, Rect{0, 0, 480, 720}), 0, 0, 480, 720);
-    ExpectRect(Rel2Rect(whole, Rect{10, 20, 110, 220}), 10, 20, 110, 220);
-}
-
 TEST(RelRects, ConversionsTruncateTowardZeroInDoublePrecision) {
     Rect frame100{0, 0, 100, 100};
     EXPECT_EQ(Rel2Rect(SetRelRect(0.29, 0, 1, 1), frame100).left, 28); // 0.29 × 100 = 28.999999999999996

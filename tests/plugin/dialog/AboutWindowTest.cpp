@@ -6,6 +6,8 @@
 #include "toolbox/InputSources.h"
 #include "toolbox/Nib.h"
 
+#include "ModalScript.h"
+
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
@@ -32,14 +34,7 @@ std::string RunAbout(const std::string& script) {
 }
 
 OSStatus SendCommand(UInt32 commandID) {
-    EventRef event = nullptr;
-    CreateEvent(nullptr, kEventClassCommand, kEventCommandProcess, 0, 0, &event);
-    HICommand command{};
-    command.commandID = commandID;
-    SetEventParameter(event, kEventParamDirectObject, typeHICommand, sizeof command, &command);
-    const OSStatus result = AboutDialogHandler(nullptr, event, nullptr);
-    ReleaseEvent(event);
-    return result;
+    return testsupport::SendCommandTo(AboutDialogHandler, commandID);
 }
 
 } // namespace

@@ -13,6 +13,8 @@
 #include "toolbox/MacMemory.h"
 #include "toolbox/Quartz.h"
 
+#include "ModalScript.h"
+
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
@@ -253,15 +255,8 @@ TEST_F(ConfigDialog, HelpOpensTheManualAndReportsWhatFailsWithTheDialogStillOpen
     setenv("PATH", oldPath.c_str(), 1);
 }
 
-OSStatus SendCommand(UInt32 command) {
-    EventRef event = nullptr;
-    CreateEvent(nullptr, kEventClassCommand, kEventCommandProcess, 0, 0, &event);
-    HICommand theCommand{};
-    theCommand.commandID = command;
-    SetEventParameter(event, kEventParamDirectObject, typeHICommand, sizeof theCommand, &theCommand);
-    const OSStatus result = TheDialogHandler(nullptr, event, nullptr);
-    ReleaseEvent(event);
-    return result;
+OSStatus SendCommand(UInt32 commandID) {
+    return testsupport::SendCommandTo(TheDialogHandler, commandID);
 }
 
 TEST_F(ConfigDialog, ResetAndUnknownCommandsAreLeftToTheNextHandler) {
