@@ -47,6 +47,7 @@ def expected(frames, red, green, blue, rect):
 class Run:
     def __init__(self, build, sanitized):
         self.build = build
+        self.sanitized = sanitized
         self.tmp = tempfile.mkdtemp(prefix="umbrawash-frei0r-")
         self.env = dict(os.environ)
         self.env["XDG_CONFIG_HOME"] = os.path.join(self.tmp, "config")
@@ -68,11 +69,18 @@ class Run:
     def path(self, name):
         return os.path.join(self.tmp, name)
 
-    def run(self, args, env=None):
-        result = subprocess.run(args, env=env or self.env, capture_output=True, text=True, timeout=120)
+    def run(self, args, env=None, text=True):
+        result = subprocess.run(args, env=env or self.env, capture_output=True, text=text, timeout=120)
         if result.returncode != 0:
-            raise RuntimeError("%s failed (%d):\n%s" % (" ".join(args), result.returncode, result.stderr[-3000:]))
+            stderr = result.stderr if text else result.stderr.decode(errors="replace")
+            raise RuntimeError("%s failed (%d):\n%s" % (" ".join(args), result.returncode, stderr[-3000:]))
         return result
+
+    def run_bytes(self, args):
+        return self.run(args, text=False).stdout
+
+    def cleanup(self):
+        shutil.rmtree(self.tmp, ignore_errors=True)
 
     def decode(self, video):
         raw = self.path(os.path.basename(video) + ".rgba")
@@ -177,7 +185,7 @@ def main():
         print("FAIL", e)
         r.failures += 1
     finally:
-        shutil.rmtree(r.tmp, ignore_errors=True)
+        r.cleanup()
     return 1 if r.failures else 0
 
 
