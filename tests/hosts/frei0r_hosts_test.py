@@ -174,13 +174,6 @@ def main():
                    "frei0r-filter-umbrawash"] + properties + ["!", "filesink", "location=" + out])
             with open(out, "rb") as f:
                 r.check("gst-launch-1.0 with the %s settings" % name, f.read(), rendered)
-
-        # The installed layout: the filter in <prefix>/lib/frei0r-1 finds its toolbox in <prefix>/lib.
-        prefix = r.path("prefix")
-        r.run(["cmake", "--install", build, "--prefix", prefix])
-        installed = dict(r.env, FREI0R_PATH=os.path.join(prefix, "lib", "frei0r-1"))
-        r.check("ffmpeg with the installed filter", r.ffmpeg("installed", graph + params(**SAVED), env=installed),
-                rendered)
     except (RuntimeError, subprocess.TimeoutExpired) as e:
         print("FAIL", e)
         r.failures += 1
