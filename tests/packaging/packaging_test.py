@@ -114,7 +114,7 @@ def test_deb(r, build):
 
 def test_manual(r, source, build):
     page = os.path.join(source, "packaging", "umbrawash.1")
-    warnings = r.run(["groff", "-man", "-ww", "-z", "-Tutf8", page]).stderr
+    warnings = r.run(["groff", "-man", "-ww", "-z", "-Tutf8", page], env=dict(os.environ)).stderr
     with open(page) as f:
         text = f.read().replace("\\-", "-")
     sections = re.split(r"^\.SH ", text, flags=re.M)
