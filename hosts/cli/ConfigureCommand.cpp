@@ -35,7 +35,7 @@ const char* const kConfigureUsage =
     "  --screenshots DIR  headless only: save the dialog as DIR/opened.png when it opens;\n"
     "                   'screenshot NAME' steps with a relative NAME write into DIR\n"
     "  --verbose        let the FFmpeg libraries report more than errors\n"
-    "  --bundle DIR     the plug-in bundle (default: Umbrawash.bundle beside this program)\n"
+    "  --bundle DIR     the plug-in bundle (default: the one built or installed with this program)\n"
     "\n"
     "Without a display and without --script the dialog opens headless and is cancelled.\n"
     "\n"

@@ -23,7 +23,7 @@ const char* const kInfoUsage =
     "the three host sliders, the button title and the group it is listed under.\n"
     "\n"
     "  --json        print the description as JSON\n"
-    "  --bundle DIR  the bundle to load (default: Umbrawash.bundle beside this program)\n";
+    "  --bundle DIR  the bundle to load (default: the one built or installed with this program)\n";
 
 namespace {
 

@@ -25,7 +25,7 @@ const char* const kPlaceholderUsage =
     "  --thumb N     the frame to show (default 0)\n"
     "  --size WxH    picture size (default: INPUT's)\n"
     "  --verbose     let the FFmpeg libraries report more than errors\n"
-    "  --bundle DIR  the plug-in bundle (default: Umbrawash.bundle beside this program)\n"
+    "  --bundle DIR  the plug-in bundle (default: the one built or installed with this program)\n"
     "\n"
     "Exit status: 0 done, 1 input or output failed, 2 usage, 3 the plug-in failed.\n"
     "\n"

@@ -93,7 +93,10 @@ std::string DefaultBundlePath() {
     std::error_code ec;
     fs::path exe = fs::read_symlink("/proc/self/exe", ec);
     if (ec) return "Umbrawash.bundle";
-    return (exe.parent_path() / "Umbrawash.bundle").string();
+    fs::path built = exe.parent_path() / "Umbrawash.bundle";
+    fs::path installed = (exe.parent_path() / UMBRAWASH_INSTALLED_BUNDLE).lexically_normal();
+    if (!fs::exists(built, ec) && fs::exists(installed, ec)) return installed.string();
+    return built.string();
 }
 
 } // namespace hosts

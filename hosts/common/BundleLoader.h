@@ -38,7 +38,9 @@ class LoadedBundle {
 // reference numbers are appended to refNums. False, with error set, when one cannot be read.
 bool OpenBundleResources(const std::string& bundleDir, std::vector<SInt16>& refNums, std::string& error);
 
-// The bundle built beside the running program: <directory of the executable>/Umbrawash.bundle.
+// The running program's bundle: the one built beside it (<directory of the executable>/
+// Umbrawash.bundle), else the one installed with it (<prefix>/lib/umbrawash/Umbrawash.bundle
+// for <prefix>/bin/umbrawash).
 std::string DefaultBundlePath();
 
 } // namespace hosts

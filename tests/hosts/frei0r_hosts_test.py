@@ -1,12 +1,13 @@
 #!/usr/bin/env python3
-"""The frei0r filter inside the real hosts, FFmpeg and melt, against `umbrawash render`.
+"""The frei0r filter inside the real hosts, FFmpeg, melt and GStreamer, against `umbrawash render`.
 
 usage: frei0r_hosts_test.py BUILD_DIR [--sanitized]
 
 A short lossless clip with random pixels and alpha goes through `umbrawash render` with a
-saved configuration, through FFmpeg's frei0r filter and through melt; every frame must be
-pixel-exact with the others and with the effect's formula computed here. With --sanitized
-the hosts get the sanitizer runtimes preloaded, since the filter is built with them.
+saved configuration, through FFmpeg's frei0r filter, melt and gst-launch-1.0; every frame
+must be pixel-exact with the others and with the effect's formula computed here. With
+--sanitized the hosts get the sanitizer runtimes preloaded, since the filter is built with
+them.
 """
 import math
 import os
@@ -46,11 +47,14 @@ def expected(frames, red, green, blue, rect):
 class Run:
     def __init__(self, build, sanitized):
         self.build = build
+        self.sanitized = sanitized
         self.tmp = tempfile.mkdtemp(prefix="umbrawash-frei0r-")
         self.env = dict(os.environ)
         self.env["XDG_CONFIG_HOME"] = os.path.join(self.tmp, "config")
         self.env["HOME"] = self.tmp
         self.env["FREI0R_PATH"] = os.path.join(build, "frei0r-1")
+        # GStreamer lists frei0r filters in its registry: a fresh one sees this build's.
+        self.env["GST_REGISTRY"] = os.path.join(self.tmp, "gst-registry.bin")
         self.env.pop("LD_LIBRARY_PATH", None)
         if sanitized:
             runtimes = []
@@ -65,11 +69,18 @@ class Run:
     def path(self, name):
         return os.path.join(self.tmp, name)
 
-    def run(self, args, env=None):
-        result = subprocess.run(args, env=env or self.env, capture_output=True, text=True, timeout=120)
+    def run(self, args, env=None, text=True):
+        result = subprocess.run(args, env=env or self.env, capture_output=True, text=text, timeout=120)
         if result.returncode != 0:
-            raise RuntimeError("%s failed (%d):\n%s" % (" ".join(args), result.returncode, result.stderr[-3000:]))
+            stderr = result.stderr if text else result.stderr.decode(errors="replace")
+            raise RuntimeError("%s failed (%d):\n%s" % (" ".join(args), result.returncode, stderr[-3000:]))
         return result
+
+    def run_bytes(self, args):
+        return self.run(args, text=False).stdout
+
+    def cleanup(self):
+        shutil.rmtree(self.tmp, ignore_errors=True)
 
     def decode(self, video):
         raw = self.path(os.path.basename(video) + ".rgba")
@@ -152,17 +163,22 @@ def main():
                "mlt_image_format=rgba", "an=1", "real_time=-2"])
         r.check("melt with parameters by name", r.decode(r.path("melt.nut")), rendered, FRAMES - 1)
 
-        # The installed layout: the filter in <prefix>/lib/frei0r-1 finds its toolbox in <prefix>/lib.
-        prefix = r.path("prefix")
-        r.run(["cmake", "--install", build, "--prefix", prefix])
-        installed = dict(r.env, FREI0R_PATH=os.path.join(prefix, "lib", "frei0r-1"))
-        r.check("ffmpeg with the installed filter", r.ffmpeg("installed", graph + params(**SAVED), env=installed),
-                rendered)
+        # GStreamer: the raw frames through frei0r-filter-umbrawash, parameters as properties.
+        for name, properties in (("explicit", ["red-amount=0.3", "green-amount=0.5", "blue-amount=1",
+                                               "left=%g" % left, "top=%g" % top_, "right=%g" % right,
+                                               "bottom=%g" % bottom_]),
+                                 ("saved", ["red-amount=0", "use-saved-settings=true"])):
+            out = r.path("gst-%s.rgba" % name)
+            r.run(["gst-launch-1.0", "-q", "filesrc", "location=" + r.path("in.rgba"), "!", "rawvideoparse",
+                   "format=rgba", "width=%d" % WIDTH, "height=%d" % HEIGHT, "framerate=25/1", "!",
+                   "frei0r-filter-umbrawash"] + properties + ["!", "filesink", "location=" + out])
+            with open(out, "rb") as f:
+                r.check("gst-launch-1.0 with the %s settings" % name, f.read(), rendered)
     except (RuntimeError, subprocess.TimeoutExpired) as e:
         print("FAIL", e)
         r.failures += 1
     finally:
-        shutil.rmtree(r.tmp, ignore_errors=True)
+        r.cleanup()
     return 1 if r.failures else 0
 
 
