@@ -69,12 +69,56 @@ bool PrepareLinearLane(EffectSetupRec& s, int lane, const UInt8* table, SInt16 a
 
 bool PrepareLinear(EffectSetupRec& s, SInt16 redAmount, SInt16 greenAmount, SInt16 blueAmount) {
     std::memset(s.exceptions, 0, sizeof s.exceptions);
+    std::memset(s.hashKeys, 0, sizeof s.hashKeys);
+    std::memset(s.hashTable, 0, sizeof s.hashTable);
     s.exceptionSlots = 0;
     s.slope[0] = 0;
     s.offset[0] = kOpaqueOffset;
     s.exceptionLanes[0] = 0;
     return PrepareLinearLane(s, 1, s.red, redAmount) && PrepareLinearLane(s, 2, s.green, greenAmount) &&
            PrepareLinearLane(s, 3, s.blue, blueAmount);
+}
+
+// Whether a lane that lists values sends c to this entry of the lookup.
+bool ReachesEntry(const EffectSetupRec& s, const UInt8 (&keys)[4], int c, int entry) {
+    for (int lane = 1; lane < 4; ++lane)
+        if (s.exceptionLanes[lane] && ((c + keys[lane]) & 15) == entry) return true;
+    return false;
+}
+
+// The lookup for one choice of keys: every listed value in its own entry (a lane's repeats
+// share one). Distinct keys keep one lane's values from matching in another; entries left
+// empty hold a value that no lane sends there (three lanes rule out at most three).
+bool FillHashTable(EffectSetupRec& s, const UInt8 (&keys)[4]) {
+    bool used[16] = {};
+    for (int lane = 1; lane < 4; ++lane) {
+        if (!s.exceptionLanes[lane]) continue;
+        for (int other = 1; other < lane; ++other)
+            if (s.exceptionLanes[other] && keys[other] == keys[lane]) return false;
+        for (int slot = 0; slot < s.exceptionSlots; ++slot) {
+            UInt8 c = s.exceptions[slot][lane];
+            int entry = (c + keys[lane]) & 15;
+            if (used[entry] && s.hashTable[entry] != c) return false;
+            used[entry] = true;
+            s.hashTable[entry] = c;
+        }
+    }
+    for (int entry = 0; entry < 16; ++entry) {
+        if (used[entry]) continue;
+        int filler = 0;
+        while (ReachesEntry(s, keys, filler, entry))
+            ++filler;
+        s.hashTable[entry] = UInt8(filler);
+    }
+    std::memcpy(s.hashKeys, keys, 4);
+    return true;
+}
+
+bool PrepareHash(EffectSetupRec& s) {
+    for (int green = 0; green < 16; ++green)
+        for (int blue = 0; blue < 16; ++blue)
+            if (FillHashTable(s, {0, 0, UInt8(green), UInt8(blue)})) return true;
+    return false;
 }
 
 void TableKernel(const UInt8* src, UInt8* dst, SInt32 count, const EffectSetupRec& s) {
@@ -170,7 +214,7 @@ void LinearKernelSSE2(const UInt8* src, UInt8* dst, SInt32 count, const EffectSe
 }
 
 struct LinearAVX2Rec {
-    __m256i slope, offset, lanes, exceptions[kMaxLinearExceptions];
+    __m256i slope, offset, lanes, exceptions[kMaxLinearExceptions], hashKeys, hashTable;
 };
 
 UW_TARGET_AVX2 LinearAVX2Rec LinearAVX2Constants(const EffectSetupRec& s) {
@@ -180,8 +224,12 @@ UW_TARGET_AVX2 LinearAVX2Rec LinearAVX2Constants(const EffectSetupRec& s) {
     k.lanes = _mm256_set1_epi32(int(Word(s.exceptionLanes)));
     for (int j = 0; j < kMaxLinearExceptions; ++j)
         k.exceptions[j] = _mm256_set1_epi32(int(Word(s.exceptions[j])));
+    k.hashKeys = _mm256_set1_epi32(int(Word(s.hashKeys)));
+    k.hashTable = _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(s.hashTable)));
     return k;
 }
+
+constexpr int kHashed = -1; // the number of slots of the kernel that looks the values up
 
 // Unpacking and packing stay within each 128-bit half, so the pixels keep their order.
 template <int Slots>
@@ -192,7 +240,11 @@ UW_TARGET_AVX2 inline __m256i LinearEight(__m256i v, const LinearAVX2Rec& k) {
     lo = _mm256_srli_epi16(_mm256_mulhi_epu16(lo, hundredth), 3);
     hi = _mm256_srli_epi16(_mm256_mulhi_epu16(hi, hundredth), 3);
     __m256i out = _mm256_packus_epi16(lo, hi);
-    if constexpr (Slots > 0) {
+    if constexpr (Slots == kHashed) {
+        __m256i entry = _mm256_and_si256(_mm256_add_epi8(v, k.hashKeys), _mm256_set1_epi8(15));
+        __m256i hit = _mm256_cmpeq_epi8(_mm256_shuffle_epi8(k.hashTable, entry), v);
+        out = _mm256_add_epi8(out, _mm256_and_si256(hit, k.lanes));
+    } else if constexpr (Slots > 0) {
         __m256i hit = _mm256_cmpeq_epi8(v, k.exceptions[0]);
         for (int j = 1; j < Slots; ++j)
             hit = _mm256_or_si256(hit, _mm256_cmpeq_epi8(v, k.exceptions[j]));
@@ -261,12 +313,11 @@ UW_TARGET_VBMI void TableKernelVBMI(const UInt8* src, UInt8* dst, SInt32 count, 
 
 // The linear kernels by the number of exception slots in use. Amounts 0..100 list 0, 1, 2 or 5
 // values a lane; unused slots repeat a lane's values, so three and four take the five-slot kernel.
+// With AVX2, more than two slots take the lookup.
 constexpr EffectKernelProc kLinearSSE2[] = {LinearKernelSSE2<0>, LinearKernelSSE2<1>, LinearKernelSSE2<2>,
                                             LinearKernelSSE2<5>, LinearKernelSSE2<5>, LinearKernelSSE2<5>};
-constexpr EffectKernelProc kLinearAVX2[] = {LinearKernelAVX2<0>, LinearKernelAVX2<1>, LinearKernelAVX2<2>,
-                                            LinearKernelAVX2<5>, LinearKernelAVX2<5>, LinearKernelAVX2<5>};
+constexpr EffectKernelProc kLinearAVX2[] = {LinearKernelAVX2<0>, LinearKernelAVX2<1>, LinearKernelAVX2<2>};
 static_assert(std::size(kLinearSSE2) == kMaxLinearExceptions + 1);
-static_assert(std::size(kLinearAVX2) == kMaxLinearExceptions + 1);
 
 int ProcessorSet() {
     static const int set = [] {
@@ -303,6 +354,7 @@ void PrepareEffect(EffectSetupRec& setup, SInt16 redAmount, SInt16 greenAmount, 
     setup.isXor = r >= 0 && g >= 0 && b >= 0;
     setup.xorMask = setup.isXor ? Word(0, r ? 0xFF : 0, g ? 0xFF : 0, b ? 0xFF : 0) : 0;
     setup.isLinear = PrepareLinear(setup, redAmount, greenAmount, blueAmount);
+    setup.isHashed = setup.isLinear && setup.exceptionSlots > 2 && PrepareHash(setup);
 }
 
 // The byte permutes keep to memory speed whatever the amounts; the linear form slows with
@@ -315,7 +367,8 @@ NamedKernelRec ChooseEffectKernel(const EffectSetupRec& setup) {
                             : NamedKernelRec{"xor-sse2", XorKernel};
     if (set >= kAVX512VBMI) return {"table-avx512vbmi", TableKernelVBMI};
     if (!setup.isLinear) return {"table", TableKernel};
-    if (set >= kAVX2) return {"linear-avx2", kLinearAVX2[setup.exceptionSlots]};
+    if (set >= kAVX2 && setup.isHashed) return {"linear-avx2", LinearKernelAVX2<kHashed>};
+    if (set >= kAVX2 && setup.exceptionSlots < 3) return {"linear-avx2", kLinearAVX2[setup.exceptionSlots]};
     return {"linear-sse2", kLinearSSE2[setup.exceptionSlots]};
 }
 

@@ -32,6 +32,11 @@ struct EffectSetupRec {
     int exceptionSlots;
     UInt8 exceptions[kMaxLinearExceptions][4]; // repeats a lane's values to fill the slots
     UInt8 exceptionLanes[4];                   // 0xFF for the lanes that list values
+    // With more than two slots in use: one 16-byte lookup finds the listed values instead.
+    // Entry (c + hashKeys[lane]) & 15 of hashTable holds c where c is listed for that lane.
+    bool isHashed;
+    UInt8 hashKeys[4];
+    alignas(16) UInt8 hashTable[16];
 };
 
 // Processes count pixels; src and dst may be the same address, not otherwise overlapping.

@@ -107,25 +107,55 @@ struct KernelCheckRec {
             for (size_t i = 0; i < out.size(); ++i)
                 if (out[i] != want[i % 4][in[i]]) {
                     ADD_FAILURE() << k.name << " amounts " << r << "," << g << "," << b << " byte " << i;
+                    PinEffectInstructionSet(nullptr);
                     return false;
                 }
         }
+        PinEffectInstructionSet(nullptr);
         return true;
     }
 };
 
-// Every amount of the 16-bit field, each channel with its own, and every pair of amounts in
-// 0..100, where the linear kernels run: each must take a fast form there.
+// True when every pinned instruction set but the plain one runs vector kernels: none falls
+// back to table lookups, nor AVX2 to SSE2.
+bool TakesFastKernels(const EffectSetupRec& setup) {
+    bool fast = true;
+    for (const char* set : EffectInstructionSets()) {
+        PinEffectInstructionSet(set);
+        std::string name = ChooseEffectKernel(setup).name, pinned = set;
+        fast = fast &&
+               (pinned == "scalar" || (name != "table" && (pinned == "sse2" || !name.ends_with("sse2"))));
+    }
+    PinEffectInstructionSet(nullptr);
+    return fast;
+}
+
+// Every amount of the 16-bit field, each channel with its own; every pair of amounts in
+// 0..100; and every three of the amounts where the double formula differs from exact
+// arithmetic, whose values the fast kernels correct. Amounts in 0..100 take fast kernels.
 TEST(PixelEffectKernels, EveryKernelEqualsTheFormulaOverTheWholeRange) {
     KernelCheckRec check;
     for (int a = -32768; a <= 32767; ++a)
-        if (!check.Check(SInt16(a), SInt16(-a - 1), SInt16(a ^ 0x5A5A))) break;
-    for (int a = 0; a <= 100; ++a)
+        if (!check.Check(SInt16(a), SInt16(-a - 1), SInt16(a ^ 0x5A5A))) return;
+    std::vector<SInt16> corrected{0, 50, 100};
+    for (int a = 0; a <= 100; ++a) {
         for (int b = 0; b <= 100; ++b) {
             if (!check.Check(SInt16(a), SInt16(b), SInt16((a + b) % 101))) return;
-            ASSERT_TRUE(check.setup.isXor || check.setup.isLinear) << a << "," << b;
+            ASSERT_TRUE(TakesFastKernels(check.setup)) << a << "," << b;
         }
-    PinEffectInstructionSet(nullptr);
+        for (int c = 0; c < 256; ++c)
+            if (Formula(c, a) != (c * (100 - a) + (255 - c) * a) / 100) {
+                corrected.push_back(SInt16(a));
+                break;
+            }
+    }
+    ASSERT_EQ(corrected.size(), 16u); // 4, 8, 20, 28, ... 96
+    for (SInt16 r : corrected)
+        for (SInt16 g : corrected)
+            for (SInt16 b : corrected) {
+                if (!check.Check(r, g, b)) return;
+                ASSERT_TRUE(TakesFastKernels(check.setup)) << r << "," << g << "," << b;
+            }
     std::set<std::string> expected{"table", "xor-sse2", "linear-sse2"};
     std::vector<const char*> sets = EffectInstructionSets();
     if (sets.size() > 2) expected.insert({"xor-avx2", "linear-avx2"});
