@@ -357,15 +357,16 @@ void PrepareEffect(EffectSetupRec& setup, SInt16 redAmount, SInt16 greenAmount, 
     setup.isHashed = setup.isLinear && setup.exceptionSlots > 2 && PrepareHash(setup);
 }
 
-// The byte permutes keep to memory speed whatever the amounts; the linear form slows with
-// the number of exception slots, so it serves processors without them.
+// The byte permutes take the same time whatever the amounts; the linear form is faster when
+// it lists no values and slower when it does.
 NamedKernelRec ChooseEffectKernel(const EffectSetupRec& setup) {
     const int set = ActiveSet();
     if (set == kScalar) return {"table", TableKernel};
     if (setup.isXor)
         return set >= kAVX2 ? NamedKernelRec{"xor-avx2", XorKernelAVX2}
                             : NamedKernelRec{"xor-sse2", XorKernel};
-    if (set >= kAVX512VBMI) return {"table-avx512vbmi", TableKernelVBMI};
+    if (set >= kAVX512VBMI && !(setup.isLinear && setup.exceptionSlots == 0))
+        return {"table-avx512vbmi", TableKernelVBMI};
     if (!setup.isLinear) return {"table", TableKernel};
     if (set >= kAVX2 && setup.isHashed) return {"linear-avx2", LinearKernelAVX2<kHashed>};
     if (set >= kAVX2 && setup.exceptionSlots < 3) return {"linear-avx2", kLinearAVX2[setup.exceptionSlots]};

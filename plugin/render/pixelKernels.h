@@ -2,9 +2,10 @@
 // the formula's results, and, for amounts 0..100, into a linear form that vector code
 // evaluates in 16-bit lanes. Kernels are chosen once per pass from the setup and the
 // processor: an XOR of the colour bytes when every channel is kept or inverted (the default
-// amounts), else 64-entry byte permutes on processors with AVX-512 VBMI, the linear form with
-// AVX2 or SSE2 for amounts 0..100, and plain table lookups otherwise. Every kernel writes
-// exactly what the formula gives (see the kernel tests).
+// amounts), else the linear form with AVX2 or SSE2 for amounts 0..100 (on processors with
+// AVX-512 VBMI only where it lists no values, see below), 64-entry byte permutes with AVX-512
+// VBMI, and plain table lookups otherwise. Every kernel writes exactly what the formula gives
+// (see the kernel tests).
 #pragma once
 
 #include "toolbox/MacTypes.h"
