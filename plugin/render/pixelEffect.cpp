@@ -58,7 +58,7 @@ void PixelEffect(GWorldPtr source, GWorldPtr dest, Rect activeRect, Boolean copy
     if (sameExtent && width > 0 && height > 0 && src.base && dst.base) {
         EffectSetupRec setup;
         PrepareEffect(setup, theConfig->sliders[1], theConfig->sliders[2], theConfig->sliders[3]);
-        EffectKernelProc kernel = ChooseEffectKernel(setup);
+        EffectKernelProc kernel = ChooseEffectKernel(setup).proc;
         // The rectangle, half-open, in columns and rows counted from the buffer's top-left.
         SInt32 left = std::clamp<SInt32>(SInt32(activeRect.left) - src.frame.left, 0, width);
         SInt32 right = std::clamp<SInt32>(SInt32(activeRect.right) - src.frame.left, left, width);

@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <set>
+#include <string>
 #include <vector>
 
 namespace {
@@ -65,34 +68,99 @@ bool Same(PixRec a, PixRec b) {
 
 } // namespace
 
-// Every kernel against the formula, for every channel value and every amount the 16-bit
-// field can hold; each channel gets a different amount so a mixed-up table shows.
-TEST(PixelEffectKernels, EveryKernelEqualsTheFormulaOverTheWholeRange) {
-    std::vector<UInt8> in(256 * 4), out(256 * 4);
-    for (int c = 0; c < 256; ++c) {
-        in[size_t(4 * c)] = UInt8(c * 5);
-        in[size_t(4 * c + 1)] = UInt8(c);
-        in[size_t(4 * c + 2)] = UInt8(255 - c);
-        in[size_t(4 * c + 3)] = UInt8((c * 7) & 255);
-    }
+// Runs the kernel that each instruction set of this processor chooses, pinned in turn, over
+// 259 pixels (every value in every channel, then a tail shorter than any vector) and compares
+// every channel with the formula. Records the kernels it ran.
+struct KernelCheckRec {
+    static constexpr int kCount = 259;
+    std::vector<UInt8> in = std::vector<UInt8>(kCount * 4), out = std::vector<UInt8>(kCount * 4);
+    std::set<std::string> kernelsRun;
     EffectSetupRec setup;
-    size_t kernelRuns = 0;
-    for (int a = -32768; a <= 32767; ++a) {
-        SInt16 r = SInt16(a), g = SInt16(-a - 1), b = SInt16(a ^ 0x5A5A);
-        PrepareEffect(setup, r, g, b);
-        for (const NamedKernelRec& k : AvailableEffectKernels(setup)) {
-            k.proc(in.data(), out.data(), 256, setup);
-            ++kernelRuns;
-            for (int c = 0; c < 256; ++c) {
-                const UInt8* o = &out[size_t(4 * c)];
-                const UInt8* i = &in[size_t(4 * c)];
-                if (o[0] != 255 || o[1] != Formula(i[1], r) || o[2] != Formula(i[2], g) ||
-                    o[3] != Formula(i[3], b))
-                    FAIL() << k.name << " amounts " << r << "," << g << "," << b << " value " << c;
-            }
+
+    KernelCheckRec() {
+        for (int i = 0; i < kCount; ++i) {
+            int c = i & 255;
+            in[size_t(4 * i)] = UInt8(c * 5);
+            in[size_t(4 * i + 1)] = UInt8(c);
+            in[size_t(4 * i + 2)] = UInt8(255 - c);
+            in[size_t(4 * i + 3)] = UInt8((c * 7) & 255);
         }
     }
-    EXPECT_GE(kernelRuns, 65536u);
+
+    bool Check(SInt16 r, SInt16 g, SInt16 b) {
+        PrepareEffect(setup, r, g, b);
+        UInt8 want[4][256];
+        for (int c = 0; c < 256; ++c) {
+            want[0][c] = 255;
+            want[1][c] = Formula(c, r);
+            want[2][c] = Formula(c, g);
+            want[3][c] = Formula(c, b);
+        }
+        std::set<EffectKernelProc> checked;
+        for (const char* set : EffectInstructionSets()) {
+            PinEffectInstructionSet(set);
+            NamedKernelRec k = ChooseEffectKernel(setup);
+            if (!checked.insert(k.proc).second) continue;
+            kernelsRun.insert(k.name);
+            std::fill(out.begin(), out.end(), 0); // a pixel left unwritten shows in its alpha
+            k.proc(in.data(), out.data(), kCount, setup);
+            for (size_t i = 0; i < out.size(); ++i)
+                if (out[i] != want[i % 4][in[i]]) {
+                    ADD_FAILURE() << k.name << " amounts " << r << "," << g << "," << b << " byte " << i;
+                    PinEffectInstructionSet(nullptr);
+                    return false;
+                }
+        }
+        PinEffectInstructionSet(nullptr);
+        return true;
+    }
+};
+
+// True when every pinned instruction set but the plain one runs vector kernels: none falls
+// back to table lookups, nor AVX2 to SSE2.
+bool TakesFastKernels(const EffectSetupRec& setup) {
+    bool fast = true;
+    for (const char* set : EffectInstructionSets()) {
+        PinEffectInstructionSet(set);
+        std::string name = ChooseEffectKernel(setup).name, pinned = set;
+        fast = fast &&
+               (pinned == "scalar" || (name != "table" && (pinned == "sse2" || !name.ends_with("sse2"))));
+    }
+    PinEffectInstructionSet(nullptr);
+    return fast;
+}
+
+// Every amount of the 16-bit field, each channel with its own; every pair of amounts in
+// 0..100; and every three of the amounts where the double formula differs from exact
+// arithmetic, whose values the fast kernels correct. Amounts in 0..100 take fast kernels.
+TEST(PixelEffectKernels, EveryKernelEqualsTheFormulaOverTheWholeRange) {
+    KernelCheckRec check;
+    for (int a = -32768; a <= 32767; ++a)
+        if (!check.Check(SInt16(a), SInt16(-a - 1), SInt16(a ^ 0x5A5A))) return;
+    std::vector<SInt16> corrected{0, 50, 100};
+    for (int a = 0; a <= 100; ++a) {
+        for (int b = 0; b <= 100; ++b) {
+            if (!check.Check(SInt16(a), SInt16(b), SInt16((a + b) % 101))) return;
+            ASSERT_TRUE(TakesFastKernels(check.setup)) << a << "," << b;
+        }
+        for (int c = 0; c < 256; ++c)
+            if (Formula(c, a) != (c * (100 - a) + (255 - c) * a) / 100) {
+                corrected.push_back(SInt16(a));
+                break;
+            }
+    }
+    ASSERT_EQ(corrected.size(), 16u); // 4, 8, 20, 28, ... 96
+    for (SInt16 r : corrected)
+        for (SInt16 g : corrected)
+            for (SInt16 b : corrected) {
+                if (!check.Check(r, g, b)) return;
+                ASSERT_TRUE(TakesFastKernels(check.setup)) << r << "," << g << "," << b;
+            }
+    std::set<std::string> expected{"table", "xor-sse2", "linear-sse2"};
+    std::vector<const char*> sets = EffectInstructionSets();
+    if (sets.size() > 2) expected.insert({"xor-avx2", "linear-avx2"});
+    if (sets.size() > 3) expected.insert("table-avx512vbmi");
+    EXPECT_EQ(check.kernelsRun, expected);
 }
 
 TEST(PixelEffectKernels, KeptAndInvertedChannelsTakeTheXorForm) {
@@ -107,18 +175,8 @@ TEST(PixelEffectKernels, KeptAndInvertedChannelsTakeTheXorForm) {
     EXPECT_FALSE(setup.isXor);
 }
 
-// The formula in doubles is what counts, not exact arithmetic nor single precision.
-TEST(PixelEffectKernels, ChannelFollowsTheDoubleFormulaWhereOthersDiffer) {
-    for (int amount : {4, 8, 20, 96}) {
-        int differsFromExact = 0;
-        for (int c = 0; c < 256; ++c) {
-            EXPECT_EQ(InvertChannel(UInt8(c), SInt16(amount)), Formula(c, amount));
-            // Exact: (c × (100 − s) + (255 − c) × s) / 100, truncated.
-            int exact = (c * (100 - amount) + (255 - c) * amount) / 100;
-            differsFromExact += exact != Formula(c, amount);
-        }
-        EXPECT_GT(differsFromExact, 0) << amount;
-    }
+// Listed values: S and I in doubles (200 at 30 is 156), and amounts beyond 100 saturate.
+TEST(PixelEffectKernels, ListedChannelValues) {
     EXPECT_EQ(InvertChannel(200, 30), 156);
     EXPECT_EQ(InvertChannel(0, 150), 255); // saturated, not wrapped to 126
     EXPECT_EQ(InvertChannel(255, 150), 0);
