@@ -70,8 +70,9 @@ struct ToolboxState {
     // Memory: first, so that it outlives every other field that holds blocks or handles.
     MemoryRegistry memory;
 
-    // Alerts: set once a stop alert has been shown; ExitToShell then ends with status 70.
-    bool stopAlertShown = false;
+    // Alerts: set once a stop alert has been asked for (CreateStandardAlert), made or not;
+    // ExitToShell then ends with status 70.
+    bool stopAlertAsked = false;
 
     // Core Foundation: the strings made by CFSTR, one per text, alive until the process ends.
     std::mutex constantStringsLock;
