@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -99,15 +100,22 @@ void NumToString(long theNum, Str255 theString) {
 }
 
 void StringToNum(ConstStr255Param theString, long* theNum) {
-    // The platform reads an optional sign and then digits, ignoring what follows.
+    // The platform reads an optional sign and then digits, ignoring what follows. A number
+    // beyond the range of long is pinned to the end of the range on its side.
     std::string_view s = toolbox::PascalView(theString);
     size_t i = 0;
     bool negative = false;
     if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
+    const unsigned long limit = negative ? 0UL - (unsigned long)LONG_MIN : (unsigned long)LONG_MAX;
     unsigned long value = 0;
-    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i)
-        value = value * 10 + unsigned(s[i] - '0');
-    *theNum = negative ? -long(value) : long(value);
+    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
+        unsigned digit = unsigned(s[i] - '0');
+        value = value > (limit - digit) / 10 ? limit : value * 10 + digit;
+    }
+    if (!negative)
+        *theNum = long(value);
+    else
+        *theNum = value == limit ? LONG_MIN : -long(value);
 }
 
 void CopyPascalStringToC(ConstStr255Param src, char* dst) {
