@@ -50,6 +50,24 @@ char32_t NextCodePoint(std::string_view s, size_t& i) {
     return c;
 }
 
+// Mac Roman of a UTF-8 text; characters without a Mac Roman form become '?' and make the
+// result false.
+bool ToMacRoman(std::string_view utf8, std::string& out) {
+    bool exact = true;
+    out.clear();
+    for (size_t i = 0; i < utf8.size();) {
+        char32_t c = NextCodePoint(utf8, i);
+        if (c < 0x80) {
+            out += char(c);
+            continue;
+        }
+        auto it = std::find(kMacRomanHigh.begin(), kMacRomanHigh.end(), c);
+        exact = exact && it != kMacRomanHigh.end();
+        out += it == kMacRomanHigh.end() ? '?' : char(0x80 + (it - kMacRomanHigh.begin()));
+    }
+    return exact;
+}
+
 } // namespace
 
 namespace toolbox {
@@ -66,16 +84,12 @@ std::string MacRomanToUtf8(std::string_view macRoman) {
 
 std::string Utf8ToMacRoman(std::string_view utf8) {
     std::string out;
-    for (size_t i = 0; i < utf8.size();) {
-        char32_t c = NextCodePoint(utf8, i);
-        if (c < 0x80) {
-            out += char(c);
-            continue;
-        }
-        auto it = std::find(kMacRomanHigh.begin(), kMacRomanHigh.end(), c);
-        out += it == kMacRomanHigh.end() ? '?' : char(0x80 + (it - kMacRomanHigh.begin()));
-    }
+    ToMacRoman(utf8, out);
     return out;
+}
+
+bool Utf8ToMacRomanExactly(std::string_view utf8, std::string& macRoman) {
+    return ToMacRoman(utf8, macRoman);
 }
 
 std::string_view PascalView(ConstStr255Param s) {
