@@ -147,17 +147,6 @@ TEST_F(RenderPass, FadesAreClampedToTheClip) {
     }
 }
 
-TEST_F(RenderPass, FadeOpacitiesStayInRange) {
-    EXPECT_EQ(FadeOpacity(0, 100, 10, 0), 255);
-    EXPECT_EQ(FadeOpacity(5, 100, 10, 0), 127);
-    EXPECT_EQ(FadeOpacity(9, 100, 10, 0), 25);
-    EXPECT_FALSE(IsFadeFrame(10, 100, 10, 0));
-    EXPECT_FALSE(IsFadeFrame(90, 100, 0, 10));
-    EXPECT_EQ(FadeOpacity(95, 100, 0, 10), 127);
-    EXPECT_EQ(FadeOpacity(99, 100, 0, 10), 229);
-    EXPECT_FALSE(IsFadeFrame(5, 100, 0, 0));
-}
-
 // A frame before the clip's start or past its end is a fade frame only when the fade on its
 // side is set, and then fully covered by the unprocessed frame; any other gets the effect.
 TEST_F(RenderPass, FramesOutsideTheClipFadeOnlyOnTheirSide) {
