@@ -213,10 +213,14 @@ void Config2Dlg(PluginDataPtr theConfig) {
         SimpleSetControlText(lgTheWindow, FourCC("Lgnd"), i, Num2Text(theConfig->sliders[i]) + "%");
     }
     // The check box and the method show what the record holds, never the description's values.
+    // A method outside the pop-up's range (from a foreign or hand-edited file) becomes the
+    // value the pop-up pins it to, so that the record holds what the pop-up shows.
     if (SimpleGetControlByID(lgTheWindow, FourCC("Keep"), 1))
         SimpleSetControlValueByID(lgTheWindow, FourCC("Keep"), 1, theConfig->keepProps ? 1 : 0);
-    if (SimpleGetControlByID(lgTheWindow, FourCC("Meth"), 1))
+    if (SimpleGetControlByID(lgTheWindow, FourCC("Meth"), 1)) {
         SimpleSetControlValueByID(lgTheWindow, FourCC("Meth"), 1, theConfig->method);
+        theConfig->method = SInt16(SimpleGetControlValueByID(lgTheWindow, FourCC("Meth"), 1));
+    }
     ReRenderAndBlit();
 }
 

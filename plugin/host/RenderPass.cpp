@@ -27,11 +27,14 @@ void DropConfigCopy(HYPluginParams* params, PluginDataPtr config) {
     params->procs->DisposePtr(reinterpret_cast<Ptr>(config));
 }
 
-// With both fades set each gets at most half the clip; a single fade at most the clip.
+// With both fades set each gets at most half the clip; a single fade at most the clip. A
+// clip of no frames has no fades.
 void ClampFades(EffectData& data, SInt32 n) {
     data.fadeInFrames = std::max<SInt32>(data.fadeInFrames, 0);
     data.fadeOutFrames = std::max<SInt32>(data.fadeOutFrames, 0);
-    if (data.fadeInFrames != 0 && data.fadeOutFrames != 0) {
+    if (n < 1) {
+        data.fadeInFrames = data.fadeOutFrames = 0;
+    } else if (data.fadeInFrames != 0 && data.fadeOutFrames != 0) {
         SInt32 half = n / 2;
         if (data.fadeInFrames > half) data.fadeInFrames = half;
         if (data.fadeOutFrames > half) data.fadeOutFrames = half;
@@ -56,13 +59,14 @@ HYPluginResult StatusToResult(QDErr status) {
 
 } // namespace
 
+// A fade covers only the frames on its own side of the clip, those outside it included.
 bool IsFadeFrame(SInt32 renderFrame, SInt32 frameCount, SInt32 fadeInFrames, SInt32 fadeOutFrames) {
-    if (renderFrame < fadeInFrames) return true;
+    if (fadeInFrames > 0 && renderFrame < fadeInFrames) return true;
     return fadeOutFrames > 0 && SInt64(renderFrame) > SInt64(frameCount) - fadeOutFrames;
 }
 
 SInt16 FadeOpacity(SInt32 renderFrame, SInt32 frameCount, SInt32 fadeInFrames, SInt32 fadeOutFrames) {
-    double percent = renderFrame < fadeInFrames
+    double percent = fadeInFrames > 0 && renderFrame < fadeInFrames
                          ? double(renderFrame) / double(fadeInFrames)
                          : (double(frameCount) - double(renderFrame)) / double(fadeOutFrames);
     // Frames before the clip's start or past its end give percentages outside 0..1.

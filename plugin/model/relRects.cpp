@@ -3,6 +3,9 @@
 // conversions from such a frame give zeros rather than dividing by zero.
 #include "model/relRects.h"
 
+#include <algorithm>
+#include <cstdint>
+
 namespace {
 
 SInt16 FrameWidth(const Rect& f) {
@@ -12,13 +15,15 @@ SInt16 FrameHeight(const Rect& f) {
     return SInt16(f.bottom - f.top);
 }
 
-// trunc(size × rel) + edge, kept to 16 bits as a pixel coordinate.
+// trunc(size × rel) + edge, kept to 16 bits as a pixel coordinate. Values past the 32-bit
+// range have no meaningful pixel: the product and then its sum with the edge are pinned to
+// 32 bits before the low 16 bits are taken.
 SInt16 ToPixel(SInt16 size, double rel, SInt16 edge) {
     double scaled = double(size) * rel;
-    // Values past the 32-bit range have no meaningful 16-bit pixel; pin them before converting.
     if (!(scaled > -2147483648.0)) scaled = -2147483648.0;
     if (scaled > 2147483647.0) scaled = 2147483647.0;
-    return SInt16(SInt32(scaled) + edge);
+    SInt64 sum = std::clamp<SInt64>(SInt64(SInt32(scaled)) + edge, INT32_MIN, INT32_MAX);
+    return SInt16(SInt32(sum));
 }
 
 double ToRel(SInt16 offset, SInt16 size) {

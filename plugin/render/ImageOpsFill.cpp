@@ -22,10 +22,11 @@ struct FillContextRec {
 // A scan whose columns still have their neighbours to visit: columns col to lastCol in
 // steps of step, and for the current column phase 0 (row above next), 1 (row below next)
 // or 2 (both done).
+// Rows are counted in 32 bits: a buffer's bounds may span more than 32767 rows.
 struct FillScanRec {
-    SInt16 y;
-    SInt16 col;
-    SInt16 lastCol;
+    SInt32 y;
+    SInt32 col;
+    SInt32 lastCol;
     SInt8 step;
     UInt8 phase;
 };
@@ -61,7 +62,7 @@ SInt32 ScanSpan(const FillContextRec& ctx, SInt32 x, SInt32 y, SInt32 step) {
 // One scan from (x, y) in direction step and every scan it starts, depth-first.
 void RunScans(const FillContextRec& ctx, std::vector<FillScanRec>& stack, SInt32 x, SInt32 y, SInt32 step) {
     const SInt32 last = ScanSpan(ctx, x, y, step);
-    stack.push_back(FillScanRec{SInt16(y), SInt16(x), SInt16(last), SInt8(step), 0});
+    stack.push_back(FillScanRec{y, x, last, SInt8(step), 0});
     while (!stack.empty()) {
         FillScanRec& scan = stack.back();
         const SInt32 col = scan.col;
@@ -76,14 +77,14 @@ void RunScans(const FillContextRec& ctx, std::vector<FillScanRec>& stack, SInt32
             if (scan.col == scan.lastCol) {
                 stack.pop_back();
             } else {
-                scan.col = SInt16(scan.col + scan.step);
+                scan.col += scan.step;
                 scan.phase = 0;
             }
             continue;
         }
         if (nextRow >= 0 && ShouldFill(ctx, *ctx.buffer.At(col, nextRow))) {
             const SInt32 end = ScanSpan(ctx, col, nextRow, -1);
-            stack.push_back(FillScanRec{SInt16(nextRow), SInt16(col), SInt16(end), -1, 0});
+            stack.push_back(FillScanRec{nextRow, col, end, -1, 0});
         }
     }
 }

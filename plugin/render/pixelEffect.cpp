@@ -79,6 +79,8 @@ void PixelEffect(GWorldPtr source, GWorldPtr dest, Rect activeRect, Boolean copy
             kernel(in + 4 * left, out + 4 * left, right - left, setup);
         }
     }
-    SetPixelsState(GetGWorldPixMap(source), src.savedState);
+    // In the reverse order of taking: when source and dest are one buffer, its state from
+    // before the call is the one restored last.
     SetPixelsState(GetGWorldPixMap(dest), dst.savedState);
+    SetPixelsState(GetGWorldPixMap(source), src.savedState);
 }

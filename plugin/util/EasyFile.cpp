@@ -80,14 +80,19 @@ Boolean EasyNavPutFile(ConstStr255Param inMessage, ConstStr255Param inDefaultNam
     return err == noErr && RunChooser(dialog, outSpec, outReplacing);
 }
 
-// The chooser offers every file whatever inType says; multiple selection stays off.
-Boolean EasyNavGetFile(ConstStr255Param inMessage, OSType, OSType, Boolean, FSSpec& outFile) {
+// The chooser offers every file for "****", otherwise only files of inType; multiple
+// selection stays off.
+Boolean EasyNavGetFile(ConstStr255Param inMessage, OSType inType, OSType inCreator, Boolean,
+                       FSSpec& outFile) {
     NavDialogCreationOptions options;
     NavGetDefaultDialogCreationOptions(&options);
     options.optionFlags &= ~UInt32(kNavAllowMultipleFiles);
     options.message = MakeCFString(inMessage);
+    NavTypeList types{inCreator, 0, 1, {inType}};
+    NavTypeListPtr typesPtr = &types;
+    NavTypeListHandle typeList = inType == kAnyFileType ? nullptr : &typesPtr;
     NavDialogRef dialog = nullptr;
-    OSStatus err = NavCreateGetFileDialog(&options, nullptr, nullptr, nullptr, nullptr, nullptr, &dialog);
+    OSStatus err = NavCreateGetFileDialog(&options, typeList, nullptr, nullptr, nullptr, nullptr, &dialog);
     ReleaseIfAny(options.message);
     Boolean replacing = false;
     return err == noErr && RunChooser(dialog, outFile, replacing);

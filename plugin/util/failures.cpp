@@ -4,15 +4,24 @@
 #include "toolbox/CoreFoundation.h"
 #include "toolbox/TextUtils.h"
 
+#include <cstdio>
+#include <new>
 #include <string>
+#include <string_view>
 
 namespace {
 
-// A platform string of a short string, released when it goes out of scope.
+// A platform string of a short string, released when it goes out of scope; NULL when there
+// is no memory for it.
 struct ScopedCFString {
-    CFStringRef ref;
-    explicit ScopedCFString(ConstStr255Param s)
-        : ref(CFStringCreateWithPascalString(kCFAllocatorDefault, s, kCFStringEncodingMacRoman)) {}
+    CFStringRef ref = nullptr;
+    explicit ScopedCFString(ConstStr255Param s) {
+        try {
+            ref = CFStringCreateWithPascalString(kCFAllocatorDefault, s, kCFStringEncodingMacRoman);
+        } catch (const std::bad_alloc&) {
+            ref = nullptr;
+        }
+    }
     ~ScopedCFString() {
         if (ref) CFRelease(ref);
     }
@@ -24,6 +33,26 @@ struct PStr {
     Str255 s;
     explicit PStr(const char* text) { toolbox::SetPascal(s, toolbox::Utf8ToMacRoman(text ? text : "")); }
 };
+
+// Shows a stop alert and waits for the user; false when it could not be shown with its
+// texts (under memory pressure, the case Assert exists for).
+bool ShowStopAlert(ConstStr255Param headline, ConstStr255Param description) {
+    ScopedCFString head(headline), text(description);
+    DialogRef alert = nullptr;
+    if (CreateStandardAlert(kAlertStopAlert, head.ref, text.ref, nullptr, &alert) != noErr) return false;
+    DialogItemIndex itemHit = 0;
+    RunStandardAlert(alert, nullptr, &itemHit);
+    return head.ref && text.ref;
+}
+
+// Writes a short string to standard error as UTF-8, a character at a time, so that nothing
+// needs memory from the heap.
+void WriteToStderr(ConstStr255Param text) {
+    for (char c : toolbox::PascalView(text)) {
+        const std::string utf8 = toolbox::MacRomanToUtf8(std::string_view(&c, 1)); // fits in place
+        std::fputs(utf8.c_str(), stderr);
+    }
+}
 
 } // namespace
 
@@ -49,15 +78,19 @@ SInt16 StandardWarning(ConstStr255Param headline, ConstStr255Param description, 
 }
 
 void StandardStop(ConstStr255Param headline, ConstStr255Param description) {
-    ScopedCFString head(headline), text(description);
-    DialogRef alert = nullptr;
-    DialogItemIndex itemHit = 0;
-    if (CreateStandardAlert(kAlertStopAlert, head.ref, text.ref, nullptr, &alert) == noErr)
-        RunStandardAlert(alert, nullptr, &itemHit);
+    ShowStopAlert(headline, description);
 }
 
+// When the alert cannot be shown, its texts go to standard error; the process ends with the
+// failure status either way.
 void Terminate(ConstStr255Param headline, ConstStr255Param description) {
-    StandardStop(headline, description);
+    if (!ShowStopAlert(headline, description)) {
+        std::fputs("Stop: ", stderr);
+        WriteToStderr(headline);
+        std::fputs("\n  ", stderr);
+        WriteToStderr(description);
+        std::fputs("\n", stderr);
+    }
     ExitToShell();
 }
 

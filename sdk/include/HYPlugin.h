@@ -6,8 +6,36 @@
  *
  *     int main(short which, HYPluginParams* params);   returns an HYPluginResult
  *
- * Calls arrive one at a time on one thread. A render pass is kPlugInitialize, any number
- * of kPlugDoFrame (frames in any order) and kPlugTerminate, all on the same block. */
+ * `which` is handed to the plug-in unchanged (pass the selector). Calls arrive one at a time
+ * on one thread. A render pass is kPlugInitialize, any number of kPlugDoFrame (frames in any
+ * order) and kPlugTerminate, all on the same block.
+ *
+ * What a host does besides filling the records:
+ *
+ * 1. It links the toolbox (libtoolbox.so), the library the plug-in runs on, and makes every
+ *    pixel buffer it hands over with it: each GWorldPtr here is a toolbox offscreen buffer
+ *    (NewGWorld at 32 bits per pixel, bytes alpha, red, green, blue; rows rowBytes & 0x3FFF
+ *    apart, see toolbox/QuickDraw.h).
+ * 2. It loads the plug-in's library from inside its bundle, <name>.bundle/Contents/Linux/
+ *    <name>.so (dlopen with RTLD_NOW), looks up `main`, and keeps the library loaded until the
+ *    process ends: the plug-in keeps process-wide state, and the toolbox finds the bundle (its
+ *    window descriptions in Contents/Resources) through the loaded library.
+ * 3. Before its first call it opens every resource file of the bundle, Contents/Resources/
+ *    *.rsrc, with FSpOpenResFile(&spec, fsRdPerm) and leaves them open: that puts them in the
+ *    resource chain, where the plug-in finds its string lists. Without them every label, button
+ *    title and group the plug-in describes itself with comes back empty. The FSSpec of a path
+ *    comes from toolbox::FSSpecFromPath (toolbox/Files.h, C++); from C, make the folder
+ *    current, take its number from HGetVol and call FSMakeFSSpec with the file's name.
+ * 4. It fills the whole HYProcs table; the entries the plug-in does not use may be NULL.
+ * 5. It gives each render pass (and each other request) a zeroed HYPluginParams with
+ *    interfaceVersion 4 or more, the selector, its procs and its instance. clientData belongs
+ *    to the plug-in: NULL before kPlugInitialize, left alone until after kPlugTerminate.
+ *
+ * The plug-in keeps its configuration in the settings file "zorlt-Prefs" in $XDG_CONFIG_HOME
+ * (else ~/.config); the first call creates it. kPlugCustomButtonClick runs the configuration
+ * dialog modally inside the call: in a window when DISPLAY or WAYLAND_DISPLAY names a display,
+ * otherwise from a script of input steps (toolbox/InputSources.h), which without steps ends
+ * the dialog at once as Cancel. */
 #pragma once
 
 #include "toolbox/MacTypes.h"
@@ -168,7 +196,13 @@ typedef HYPluginResult (*HYCGDrawTextProc)(void* instance, void* context, const 
 typedef Float32 (*HYCGStringWidthProc)(void* instance, void* context, const char* text);
 
 /* The host's callback table: 30 entries in this order. The plug-in calls only those marked
- * "used"; the others are part of the interface for other kinds of plug-in. */
+ * "used"; the others are part of the interface for other kinds of plug-in.
+ *
+ * Memory: NewPtrClear may hand out any zero-filled block of at least byteCount bytes from any
+ * allocator (the toolbox's NewPtrClear, calloc, a guarding allocator); the plug-in reads and
+ * writes only those bytes and gives the block back only through DisposePtr. Its blocks: the
+ * master configuration record (kept while the plug-in is loaded) and, for each render pass,
+ * the pass record and its configuration copy. */
 typedef struct HYProcs {
     HYNewPtrProc NewPtr;                         /* a block, or NULL when out of memory */
     HYNewPtrProc NewPtrClear;                    /* used: a zero-filled block, or NULL when out of memory */
@@ -180,7 +214,9 @@ typedef struct HYProcs {
     HYStrlenProc strlen;                         /* length of a C string */
     HYGetLocalizedStringProc GetLocalizedString; /* a text of the host's own, by index */
     /* used: the movie frame at an absolute index as a 32-bit buffer of the requested size, and
-     * a cookie to give back to ReleaseFrame. The buffer belongs to the host. */
+     * a cookie to give back to ReleaseFrame. The buffer belongs to the host and stays valid
+     * until ReleaseFrame; the plug-in reads it (locking and unlocking its pixels) and never
+     * writes into it or disposes of it. */
     HYGetFrameProc GetFrame;
     HYReleaseFrameProc ReleaseFrame;           /* used: ends the use of a frame; may get a NULL cookie */
     HYGetAudioFrameProc GetAudioFrame;         /* the audio samples of a frame */
@@ -189,7 +225,11 @@ typedef struct HYProcs {
     HYGetInfoRecordProc GetClipInfo;           /* the clip's settings (host-defined record) */
     HYGetInfoRecordProc SetClipInfo;           /* changes them */
     /* used: draws srcRect of src over dstRect of dst with an opacity of 0..255: 255 covers the
-     * destination fully, 0 leaves it unchanged. Both pixel maps are locked by the caller. */
+     * destination fully, 0 leaves it unchanged. Both pixel maps are locked by the caller.
+     * Called for frames inside a fade, after the processed frame is in place: src is the
+     * pixel map of the plug-in's fade copy (the unprocessed frame, bounds at (0, 0), the size
+     * of frameRect), srcRect the bounds of the frame GetFrame delivered (the same size); dst
+     * is the pixel map of params.frame and dstRect is params.frameRect. */
     HYBlitProc Blit;
     HYFillRectProc FillRect;      /* fills a rectangle with a colour */
     HYTextBoundsProc TextBounds;  /* bounds of a title text */
@@ -218,8 +258,8 @@ typedef struct HYPluginParams {
     SInt32 renderFrame; /* index within the clip of the frame to render (0 = first) */
     SInt32 frameCount;  /* frames in the clip */
     Boolean proxyOnly;  /* proxy render: small frames at low quality, no audio */
-    Rect frameRect;     /* area of frame that receives the picture */
-    GWorldPtr frame;    /* the host's output buffer */
+    Rect frameRect;     /* area of frame that receives the picture (drawing is clipped to frame) */
+    GWorldPtr frame;    /* the host's output buffer, a toolbox buffer of 32 bits per pixel */
     void* clientData;   /* the plug-in's own: its render pass record */
     HY2PluginGetInfo getInfo2;
     HY3PluginGetInfo getInfo3;

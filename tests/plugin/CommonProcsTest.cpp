@@ -85,6 +85,12 @@ TEST(Strings, PlatformStringsAndURLsRoundTripInMacRoman) {
     EXPECT_EQ(Text(URL2Str255(url)), "file:///tmp/x.pdf");
     CFRelease(url);
     EXPECT_EQ(URL2Str255(nullptr).Length(), 0);
+    // Characters Mac Roman cannot hold: nothing, rather than a text with '?' in their place.
+    for (const char* utf8 : {"\xE6\x97\xA5\xE6\x9C\xAC.png", "caf\xC3"}) { // 日本.png; a cut sequence
+        cf = CFStringCreateWithCString(nullptr, utf8, kCFStringEncodingUTF8);
+        EXPECT_EQ(CF2PString(cf).Length(), 0) << utf8;
+        CFRelease(cf);
+    }
 }
 
 TEST(CloneObject, CopiesABlockOrGivesNil) {

@@ -88,6 +88,27 @@ TEST_F(FileChoosers, OpenConfirmsOrCancels) {
     EXPECT_FALSE(EasyNavGetFile(PString("Pick one"), FourCC("TEXT"), FourCC("qvrl"), false, spec));
 }
 
+// A type other than "****" offers only files of that type: by the type kept with the file,
+// or by its name's extension. A file of another type is refused.
+TEST_F(FileChoosers, OpenOffersOnlyFilesOfTheType) {
+    for (const char* name : {"chosen.txt", "picture.png", "data.bin", ".hidden.txt"})
+        std::ofstream(Path(name)) << "x";
+    FSSpec notes = SpecFor(Path("notes"));
+    ASSERT_EQ(FSpCreate(&notes, FourCC("qvrl"), FourCC("TEXT"), smSystemScript), noErr);
+    const int failuresBefore = toolbox::ScriptFailures();
+    FSSpec spec{};
+    Script("expect text List 1 chosen.txt, notes\n"
+           "type picture.png\nkey return\n"
+           "expect text Stat 1 This file is not of a type that can be opened here.\n"
+           "key tab\ntype notes\nkey return\n");
+    ASSERT_TRUE(EasyNavGetFile(PString("Pick one"), FourCC("TEXT"), FourCC("qvrl"), false, spec));
+    EXPECT_EQ(Name(spec), "notes");
+    Script("expect text List 1 chosen.txt, data.bin, notes, picture.png\ntype picture.png\nkey return\n");
+    ASSERT_TRUE(EasyNavGetFile(PString("Pick one"), kAnyFileType, kAnyFileType, false, spec));
+    EXPECT_EQ(Name(spec), "picture.png");
+    EXPECT_EQ(toolbox::ScriptFailures(), failuresBefore);
+}
+
 TEST_F(FileChoosers, SaveTellsWhetherItReplacesAndCancels) {
     std::ofstream(Path("old.txt")) << "x";
     FSSpec spec{};

@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <fstream>
+
 TEST(FailuresDeathTest, AssertOnNilShowsTheStopAlertAndEnds) {
     EXPECT_EXIT(Assert(nullptr, "reading X"), testing::ExitedWithCode(70),
                 "Alert \\(stop\\): Assertion Failure\n  Assertion failed in: reading X\n");
@@ -11,6 +16,28 @@ TEST(FailuresDeathTest, AssertOnNilShowsTheStopAlertAndEnds) {
 
 TEST(FailuresDeathTest, TerminateShowsHeadlineAndDescription) {
     EXPECT_EXIT(Terminate("Head", "Body text"), testing::ExitedWithCode(70), "Head\n  Body text\n");
+}
+
+// Leaves the process room to grow by far less than an alert window (some 200 KB).
+void LeaveNoRoomForAnAlert() {
+    long pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    rlimit limit{};
+    getrlimit(RLIMIT_AS, &limit);
+    limit.rlim_cur = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + 64 * 1024;
+    setrlimit(RLIMIT_AS, &limit);
+}
+
+TEST(FailuresDeathTest, WithoutMemoryForTheAlertTheTextsGoToStandardErrorAndTheStatusTellsTheFailure) {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "AddressSanitizer's allocator ends the process itself when memory runs out";
+#endif
+    EXPECT_EXIT(
+        {
+            LeaveNoRoomForAnAlert();
+            Assert(nullptr, "reading X");
+        },
+        testing::ExitedWithCode(70), "^Stop: Assertion Failure\n  Assertion failed in: reading X\n$");
 }
 
 TEST(Failures, AssertOnAPointerDoesNothing) {

@@ -303,6 +303,22 @@ TEST(ImageOps, FillToleranceAndLeftOnlyScansAboveAndBelow) {
     EXPECT_FALSE(c.Locked());
 }
 
+// Bounds from -20000 to 20000: rows past 32767, counted from the buffer's top, fill too.
+TEST(ImageOps, FillCoversEveryRowOfATallBuffer) {
+    Rect bounds{-20000, 0, 20000, 2};
+    GWorldPtr gw = nullptr;
+    ASSERT_EQ(NewGWorld(&gw, 32, &bounds, nullptr, nullptr, 0), noErr);
+    ClearGW(gw, RGBColor{0x1000, 0x2000, 0x3000});
+    FillGW(gw, RGBColor{0xFF00, 0x8000, 0}, 1, 0, 200, 1);
+    PixMapHandle pm = GetGWorldPixMap(gw);
+    for (long y = 0; y < 40000; ++y) {
+        const auto* row = reinterpret_cast<const PixRec*>(GetPixBaseAddr(pm) + y * GetPixRowBytes(pm));
+        for (int x = 0; x < 2; ++x)
+            ASSERT_EQ(row[x], (PixRec{200, 255, 128, 0})) << x << "," << y;
+    }
+    DisposeGWorld(gw);
+}
+
 TEST(ImageOps, FillCoversAWhole4KFrame) {
     GWorldPtr gw = AllocateGWorld(3840, 2160);
     ASSERT_NE(gw, nullptr);

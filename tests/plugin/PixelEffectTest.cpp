@@ -193,8 +193,11 @@ TEST(PixelEffect, ListedPixels) {
     PixelEffect(src, dst, Rect{0, 0, 1, 1}, true, &cfg);
     EXPECT_TRUE(Same(Get(dst, 0, 0), PixRec{255, 245, 235, 225}));
     cfg = ConfigWith(0, 0, 0);
-    PixelEffect(src, nullptr, Rect{0, 0, 1, 1}, true, &cfg); // in place
-    EXPECT_TRUE(Same(Get(src, 0, 0), PixRec{255, 10, 20, 30}));
+    for (GWorldPtr dest : {GWorldPtr(nullptr), src}) { // in place, both ways
+        PixelEffect(src, dest, Rect{0, 0, 1, 1}, true, &cfg);
+        EXPECT_TRUE(Same(Get(src, 0, 0), PixRec{255, 10, 20, 30}));
+        EXPECT_FALSE(GetPixelsState(GetGWorldPixMap(src)) & pixelsLocked); // unlocked, as before
+    }
     DisposeGWorld(src);
     DisposeGWorld(dst);
 }

@@ -153,6 +153,14 @@ TEST_F(SavedConfig, TheFirstCallCreatesTheFileWithTheDefaults) {
     ASSERT_EQ(PluginMain(0, &params), kPluginOK);
     EXPECT_EQ(CurResFile(), bundleFile) << "the settings file leaves the chain as it was";
 
+    // Created and then saved (replaced by a new file): it carries its type and creator.
+    FSSpec spec;
+    ASSERT_EQ(toolbox::FSSpecFromPath(PrefsFile().string(), &spec), noErr);
+    OSType type = 0, creator = 0;
+    ASSERT_EQ(FSpGetFileTypeCreator(&spec, &type, &creator), noErr);
+    EXPECT_EQ(type, FourCC("Pref"));
+    EXPECT_EQ(creator, FourCC("qvrl"));
+
     auto bytes = ReadFileBytes(PrefsFile());
     EXPECT_EQ(CountOfType(bytes, FourCC("Pref")), 1);
     std::string tail(bytes.end() - 16, bytes.end());

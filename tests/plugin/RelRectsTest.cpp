@@ -55,9 +55,17 @@ TEST(RelRects, ZeroSizeFramesGiveZerosNotNaN) {
     RelPoint pt = Point2Rel(Point{3, 4}, Rect{0, 0, 0, 10});
     EXPECT_EQ(pt.vert, 0.0);
     EXPECT_DOUBLE_EQ(pt.horiz, 0.4);
-    // Values that cannot be a pixel do not crash the conversion.
-    Rect r = Rel2Rect(RelRect{NAN, INFINITY, -INFINITY, 1e300}, Rect{0, 0, 100, 100});
-    (void)r;
+}
+
+// A product beyond 32 bits is pinned there, and so is its sum with the frame's edge, before
+// the low 16 bits make the coordinate: 0x7FFFFFFF gives -1 and -0x80000000 gives 0.
+TEST(RelRects, ValuesBeyondThe32BitRangeArePinned) {
+    const Rect away{-10, 20, 90, 220}; // top, left, bottom, right
+    ExpectRect(Rel2Rect(RelRect{1e10, -1e10, -1e10, 1e10}, away), 0, -1, -11, 20);
+    ExpectRect(Rel2Rect(RelRect{NAN, INFINITY, -INFINITY, 1e300}, Rect{0, 0, 100, 100}), 0, 0, -1, -1);
+    const Point p = Rel2Point(RelPoint{1e10, -1e10}, away);
+    EXPECT_EQ(p.h, -1);
+    EXPECT_EQ(p.v, 0);
 }
 
 TEST(RelRects, TweenInterpolatesInsideAndHoldsOutside) {

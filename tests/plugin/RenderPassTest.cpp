@@ -133,8 +133,9 @@ TEST_F(RenderPass, WholeClipWithFadesInAndOutIsPixelExact) {
 TEST_F(RenderPass, FadesAreClampedToTheClip) {
     struct Case {
         SInt32 frames, in, out, wantIn, wantOut;
-    } cases[] = {{10, 8, 8, 5, 5},   {11, 8, 8, 5, 5},  {10, 20, 0, 10, 0},
-                 {10, 0, 30, 0, 10}, {10, -4, 3, 0, 3}, {10, 2, -7, 2, 0}};
+    } cases[] = {{10, 8, 8, 5, 5},  {11, 8, 8, 5, 5},  {10, 20, 0, 10, 0}, {10, 0, 30, 0, 10},
+                 {10, -4, 3, 0, 3}, {10, 2, -7, 2, 0}, {-5, 0, 0, 0, 0},   {-5, 0, 3, 0, 0},
+                 {-5, 2, 3, 0, 0},  {0, 4, 0, 0, 0},   {1, 0, 3, 0, 1}};
     for (const Case& c : cases) {
         params.frameCount = c.frames;
         host.filterInfo.fadeInFrames = c.in;
@@ -146,19 +147,26 @@ TEST_F(RenderPass, FadesAreClampedToTheClip) {
     }
 }
 
-TEST_F(RenderPass, FadeOpacitiesStayInRange) {
-    EXPECT_EQ(FadeOpacity(0, 100, 10, 0), 255);
-    EXPECT_EQ(FadeOpacity(5, 100, 10, 0), 127);
-    EXPECT_EQ(FadeOpacity(9, 100, 10, 0), 25);
-    EXPECT_FALSE(IsFadeFrame(10, 100, 10, 0));
-    EXPECT_FALSE(IsFadeFrame(90, 100, 0, 10));
-    EXPECT_EQ(FadeOpacity(95, 100, 0, 10), 127);
-    EXPECT_EQ(FadeOpacity(99, 100, 0, 10), 229);
-    EXPECT_FALSE(IsFadeFrame(5, 100, 0, 0));
-    // Frames outside the clip: before its start, and past its end with no fade-out.
-    EXPECT_EQ(FadeOpacity(-3, 100, 10, 0), 255);
-    EXPECT_EQ(FadeOpacity(120, 100, 0, 10), 255);
-    EXPECT_FALSE(IsFadeFrame(120, 100, 10, 0));
+// A frame before the clip's start or past its end is a fade frame only when the fade on its
+// side is set, and then fully covered by the unprocessed frame; any other gets the effect.
+TEST_F(RenderPass, FramesOutsideTheClipFadeOnlyOnTheirSide) {
+    struct Case {
+        SInt32 renderFrame, in, out;
+        int opacity; // -1: no fade copy and no Blit
+    } cases[] = {{-1, 0, 0, -1},  {-3, 3, 0, 255}, {-1, 0, 3, -1},
+                 {12, 0, 3, 255}, {12, 3, 0, -1},  {10, 0, 0, -1}};
+    for (const Case& c : cases) {
+        host.filterInfo.fadeInFrames = c.in;
+        host.filterInfo.fadeOutFrames = c.out;
+        ASSERT_EQ(Call(kPlugInitialize), kPluginOK);
+        host.ClearCalls();
+        Paint(output, kUntouched);
+        ASSERT_EQ(Frame(c.renderFrame), kPluginOK);
+        ExpectWholeOutput(c.renderFrame, c.opacity);
+        EXPECT_EQ(host.CountOf("Blit"), c.opacity < 0 ? 0u : 1u)
+            << c.renderFrame << " " << c.in << " " << c.out;
+        Call(kPlugTerminate);
+    }
 }
 
 TEST_F(RenderPass, ProxyQualityAndAudio) {

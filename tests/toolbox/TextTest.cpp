@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 
 using toolbox::MacRomanToUtf8;
@@ -28,9 +29,22 @@ TEST(Text, ShortStringsAreCutAt255AndNumbersConvert) {
 
     NumToString(-2147483647L - 1, s);
     EXPECT_EQ(toolbox::PascalView(s), "-2147483648");
-    long n = 0;
-    StringToNum(s, &n);
-    EXPECT_EQ(n, -2147483648L);
+    struct Case {
+        const char* text;
+        long number;
+    } cases[] = {{"-2147483648", -2147483648L},
+                 {"+12abc", 12},
+                 {"-", 0},
+                 {"9223372036854775807", LONG_MAX},
+                 {"9223372036854775808", LONG_MAX}, // pinned
+                 {"-9223372036854775808", LONG_MIN},
+                 {"-99999999999999999999", LONG_MIN}};
+    for (const Case& c : cases) {
+        toolbox::SetPascal(s, c.text);
+        long n = 1;
+        StringToNum(s, &n);
+        EXPECT_EQ(n, c.number) << c.text;
+    }
 }
 
 TEST(Text, CFStringsConvertBetweenEncodingsAndCount) {

@@ -182,6 +182,17 @@ TEST_F(ConfigDialog, ResetKeepsTheStandardAndShowsTheRecordsKeepAndMethod) {
     EXPECT_EQ(gMasterConfig->startRel.right, 1.0);
 }
 
+// A foreign or hand-edited file's method outside the pop-up's 1..3: the record takes the
+// value the pop-up shows as soon as the dialog opens, and OK stores that.
+TEST_F(ConfigDialog, AStoredMethodOutsideThePopupsRangeIsBroughtIntoIt) {
+    for (const auto& [stored, shown] : {std::pair<SInt16, int>{0, 1}, {7, 3}}) {
+        gMasterConfig->method = stored;
+        Click("expect value Meth 1 " + std::to_string(shown) + "\nkey return\n");
+        EXPECT_EQ(gMasterConfig->method, shown) << stored;
+        EXPECT_EQ(Saved().method, shown) << stored;
+    }
+}
+
 TEST_F(ConfigDialog, SelectAllTakesTheWholeFrameAndAOneFrameClipCannotBeStepped) {
     gMasterConfig->startRel = RelRect{0.25, 0.5, 0.25, 0.5};
     gMostRecentFrameCount = 1;

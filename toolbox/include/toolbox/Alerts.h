@@ -35,13 +35,15 @@ typedef struct AlertStdCFStringAlertParamRec {
 
 TB_EXTERN_C_BEGIN
 
-/* Without a parameter record the alert has one OK button. */
+/* Without a parameter record the alert has one OK button. memFullErr when there is no
+ * memory for the alert. */
 OSStatus CreateStandardAlert(AlertType alertType, CFStringRef error, CFStringRef explanation,
                              const AlertStdCFStringAlertParamRec* param, DialogRef* outAlert);
 /* Runs the alert's modal loop until a button is chosen, then disposes of it. */
 OSStatus RunStandardAlert(DialogRef inAlert, ModalFilterUPP filterProc, DialogItemIndex* outItemHit);
 
-/* Ends the process. The exit status is 0, or 70 when a stop alert was shown before. */
+/* Ends the process. The exit status is 0, or 70 when a stop alert was asked for before
+ * (CreateStandardAlert of a stop alert, whether or not it could be made). */
 void ExitToShell(void) __attribute__((noreturn));
 
 TB_EXTERN_C_END

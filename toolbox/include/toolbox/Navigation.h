@@ -1,7 +1,9 @@
 /* File choosers: small modal windows of the toolbox with the message, a path field, and the
- * action and Cancel buttons. An open chooser only accepts the path of an existing file; a
- * save chooser tells whether the path names a file that exists (it would be replaced).
- * Relative paths are taken from the current folder. */
+ * action and Cancel buttons. An open chooser also lists the files it offers in the current
+ * folder ("List" 1, names separated by ", "; after a refused path, in that path's folder),
+ * and only accepts the path of an existing file it offers; a save chooser tells whether the
+ * path names a file that exists (it would be replaced). Relative paths are taken from the
+ * current folder. */
 #pragma once
 
 #include "toolbox/AppleEvents.h"
@@ -49,8 +51,22 @@ TB_EXTERN_C_BEGIN
 OSStatus NavGetDefaultDialogCreationOptions(NavDialogCreationOptions* outOptions);
 enum { userCanceledErr = -128 };
 
-/* The type list, event, preview and filter procedures are not used. */
-OSStatus NavCreateGetFileDialog(const NavDialogCreationOptions* inOptions, void* inTypeList,
+/* The types an open chooser offers, with the creator of the application that asks (not
+ * read). A file is of a listed type when the type kept with it (FSpCreate) is one of them,
+ * or when the type identifier of its name's extension conforms to that of one of them (a
+ * ".png" file to "PNGf", say). */
+typedef struct NavTypeList {
+    OSType componentSignature;
+    SInt16 reserved;
+    SInt16 osTypeCount;
+    OSType osType[1]; /* osTypeCount entries */
+} NavTypeList;
+typedef NavTypeList* NavTypeListPtr;
+typedef NavTypeListPtr* NavTypeListHandle;
+
+/* Without a type list (NULL, or no types) every file is offered. The event, preview and
+ * filter procedures are not used. */
+OSStatus NavCreateGetFileDialog(const NavDialogCreationOptions* inOptions, NavTypeListHandle inTypeList,
                                 void* inEventProc, void* inPreviewProc, void* inFilterProc,
                                 void* inClientData, NavDialogRef* outDialog);
 OSStatus NavCreatePutFileDialog(const NavDialogCreationOptions* inOptions, OSType inFileType,

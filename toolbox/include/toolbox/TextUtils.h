@@ -25,6 +25,8 @@ namespace toolbox {
 /* Mac Roman bytes to UTF-8 and back; characters Mac Roman cannot hold become '?'. */
 std::string MacRomanToUtf8(std::string_view macRoman);
 std::string Utf8ToMacRoman(std::string_view utf8);
+/* The same without loss: false when the text holds a character Mac Roman cannot hold. */
+bool Utf8ToMacRomanExactly(std::string_view utf8, std::string& macRoman);
 
 /* The characters of a short string, as they are (Mac Roman). */
 std::string_view PascalView(ConstStr255Param s);

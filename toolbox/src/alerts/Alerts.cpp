@@ -11,6 +11,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <new>
 #include <string>
 
 namespace {
@@ -107,26 +109,29 @@ extern "C" {
 OSStatus CreateStandardAlert(AlertType alertType, CFStringRef error, CFStringRef explanation,
                              const AlertStdCFStringAlertParamRec* param, DialogRef* outAlert) {
     if (!outAlert) return paramErr;
-    auto* alert = new Alert{alertType, CFStringToUtf8(error), CFStringToUtf8(explanation)};
-    if (param) {
-        if (param->defaultText) alert->defaultText = CFStringToUtf8(param->defaultText);
-        if (param->cancelText) alert->cancelText = CFStringToUtf8(param->cancelText);
-        if (param->otherText) alert->otherText = CFStringToUtf8(param->otherText);
-    }
-    alert->window = BuildWindow(*alert);
-    if (!alert->window) {
-        delete alert;
-        *outAlert = nullptr;
+    *outAlert = nullptr;
+    // A program that asks for a stop alert has failed, whether or not the alert can be made.
+    if (alertType == kAlertStopAlert) gToolbox.stopAlertAsked = true;
+    std::unique_ptr<Alert> alert;
+    try {
+        alert.reset(new Alert{alertType, CFStringToUtf8(error), CFStringToUtf8(explanation)});
+        if (param) {
+            if (param->defaultText) alert->defaultText = CFStringToUtf8(param->defaultText);
+            if (param->cancelText) alert->cancelText = CFStringToUtf8(param->cancelText);
+            if (param->otherText) alert->otherText = CFStringToUtf8(param->otherText);
+        }
+        alert->window = BuildWindow(*alert);
+    } catch (const std::bad_alloc&) {
         return memFullErr;
     }
-    *outAlert = reinterpret_cast<DialogRef>(alert);
+    if (!alert->window) return memFullErr;
+    *outAlert = reinterpret_cast<DialogRef>(alert.release());
     return noErr;
 }
 
 OSStatus RunStandardAlert(DialogRef inAlert, ModalFilterUPP, DialogItemIndex* outItemHit) {
     auto* alert = reinterpret_cast<Alert*>(inAlert);
     if (!alert) return paramErr;
-    if (alert->type == kAlertStopAlert) gToolbox.stopAlertShown = true;
     bool script = Input().Kind() == InputKind::Script;
     if (script) {
         std::string buttons = "[" + alert->defaultText + "]";
@@ -156,7 +161,7 @@ OSStatus RunStandardAlert(DialogRef inAlert, ModalFilterUPP, DialogItemIndex* ou
 
 void ExitToShell(void) {
     std::fflush(nullptr);
-    std::_Exit(gToolbox.stopAlertShown ? 70 : 0);
+    std::_Exit(gToolbox.stopAlertAsked ? 70 : 0);
 }
 
 } // extern "C"

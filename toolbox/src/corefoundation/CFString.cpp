@@ -23,7 +23,7 @@ bool Encode(CFStringRef theString, CFStringEncoding encoding, std::string& out) 
     if (encoding == kCFStringEncodingUTF8) {
         out = s->utf8;
     } else if (encoding == kCFStringEncodingMacRoman) {
-        out = Utf8ToMacRoman(s->utf8);
+        return Utf8ToMacRomanExactly(s->utf8, out); // a string that cannot be converted gives nothing
     } else {
         return false;
     }

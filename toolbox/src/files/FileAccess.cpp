@@ -1,6 +1,5 @@
 // File references, data forks by reference number, the default folder and catalogue lookups
-// of folders, over the ordinary file system. A file's type and creator live in an extended
-// attribute beside its data; a file system without them just has no type.
+// of folders, over the ordinary file system. Types and creators are kept as FileIO.h says.
 #include "toolbox/Files.h"
 
 #include "../ToolboxState.h"
@@ -13,14 +12,11 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace toolbox {
 
 namespace {
-
-constexpr const char* kTypeCreatorAttr = "user.umbrawash.typecreator";
 
 int FileDescriptor(SInt16 refNum) {
     auto it = gToolbox.openFiles.find(refNum);
@@ -112,12 +108,7 @@ OSErr FSpCreate(const FSSpec* spec, OSType creator, OSType fileType, ScriptCode)
     if (path.empty()) return dirNFErr;
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return errno == EEXIST ? OSErr(dupFNErr) : ErrnoToOSErr(errno);
-    UInt8 codes[8];
-    for (int i = 0; i < 4; ++i) {
-        codes[i] = UInt8(fileType >> (24 - 8 * i));
-        codes[4 + i] = UInt8(creator >> (24 - 8 * i));
-    }
-    fsetxattr(fd, kTypeCreatorAttr, codes, sizeof codes, 0); // no type where unsupported
+    WriteTypeCreator(fd, fileType, creator);
     close(fd);
     return noErr;
 }
@@ -129,13 +120,8 @@ OSErr FSpGetFileTypeCreator(const FSSpec* spec, OSType* fileType, OSType* creato
     std::string path = FSSpecToPath(*spec);
     struct stat info {};
     if (path.empty() || stat(path.c_str(), &info) != 0) return fnfErr;
-    UInt8 codes[8];
-    if (getxattr(path.c_str(), kTypeCreatorAttr, codes, sizeof codes) != ssize_t(sizeof codes)) return noErr;
     OSType t = 0, c = 0;
-    for (int i = 0; i < 4; ++i) {
-        t = (t << 8) | codes[i];
-        c = (c << 8) | codes[4 + i];
-    }
+    ReadTypeCreator(path, t, c);
     if (fileType) *fileType = t;
     if (creator) *creator = c;
     return noErr;

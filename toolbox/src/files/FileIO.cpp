@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace toolbox {
@@ -43,16 +44,28 @@ void SyncDirectory(const std::string& dir) {
     close(fd);
 }
 
+constexpr const char* kTypeCreatorAttr = "user.umbrawash.typecreator";
+
+// What a new file carries besides its bytes.
+struct FileAttributesRec {
+    mode_t mode;
+    OSType fileType;
+    OSType creator;
+};
+
 // Writes bytes to a fresh temporary file beside path and flushes it. Returns its name, or
 // an empty string with err set.
-std::string WriteTemporary(const std::string& path, std::span<const UInt8> bytes, mode_t mode, OSErr& err) {
+std::string WriteTemporary(const std::string& path, std::span<const UInt8> bytes,
+                           const FileAttributesRec& attributes, OSErr& err) {
     std::string temp = DirectoryOf(path) + "/." + BaseOf(path) + ".XXXXXX";
     int fd = mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) {
         err = ErrnoToOSErr(errno);
         return {};
     }
-    bool ok = WriteAll(fd, bytes) && fchmod(fd, mode) == 0 && fsync(fd) == 0;
+    if (attributes.fileType || attributes.creator)
+        WriteTypeCreator(fd, attributes.fileType, attributes.creator);
+    bool ok = WriteAll(fd, bytes) && fchmod(fd, attributes.mode) == 0 && fsync(fd) == 0;
     int writeErrno = errno;
     if (close(fd) != 0 && ok) {
         ok = false;
@@ -74,6 +87,25 @@ mode_t NewFileMode() {
 }
 
 } // namespace
+
+void WriteTypeCreator(int fd, OSType fileType, OSType creator) {
+    UInt8 codes[8];
+    for (int i = 0; i < 4; ++i) {
+        codes[i] = UInt8(fileType >> (24 - 8 * i));
+        codes[4 + i] = UInt8(creator >> (24 - 8 * i));
+    }
+    fsetxattr(fd, kTypeCreatorAttr, codes, sizeof codes, 0); // no type where unsupported
+}
+
+void ReadTypeCreator(const std::string& path, OSType& fileType, OSType& creator) {
+    fileType = creator = 0;
+    UInt8 codes[8];
+    if (getxattr(path.c_str(), kTypeCreatorAttr, codes, sizeof codes) != ssize_t(sizeof codes)) return;
+    for (int i = 0; i < 4; ++i) {
+        fileType = (fileType << 8) | codes[i];
+        creator = (creator << 8) | codes[4 + i];
+    }
+}
 
 OSErr ErrnoToOSErr(int err) {
     switch (err) {
@@ -134,9 +166,10 @@ OSErr ReadWholeFile(const std::string& path, std::vector<UInt8>& bytes) {
 
 OSErr ReplaceFile(const std::string& path, std::span<const UInt8> bytes) {
     struct stat old {};
-    mode_t mode = stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : NewFileMode();
+    FileAttributesRec attributes{stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : NewFileMode(), 0, 0};
+    ReadTypeCreator(path, attributes.fileType, attributes.creator);
     OSErr err = noErr;
-    std::string temp = WriteTemporary(path, bytes, mode, err);
+    std::string temp = WriteTemporary(path, bytes, attributes, err);
     if (temp.empty()) return err;
     if (rename(temp.c_str(), path.c_str()) != 0) {
         err = ErrnoToOSErr(errno);
@@ -147,9 +180,9 @@ OSErr ReplaceFile(const std::string& path, std::span<const UInt8> bytes) {
     return noErr;
 }
 
-OSErr CreateFileWith(const std::string& path, std::span<const UInt8> bytes) {
+OSErr CreateFileWith(const std::string& path, std::span<const UInt8> bytes, OSType fileType, OSType creator) {
     OSErr err = noErr;
-    std::string temp = WriteTemporary(path, bytes, NewFileMode(), err);
+    std::string temp = WriteTemporary(path, bytes, FileAttributesRec{NewFileMode(), fileType, creator}, err);
     if (temp.empty()) return err;
     // link() puts the complete file in place only when nothing is there yet.
     if (link(temp.c_str(), path.c_str()) != 0) err = ErrnoToOSErr(errno);

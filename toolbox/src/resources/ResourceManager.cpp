@@ -103,14 +103,14 @@ using namespace toolbox;
 
 extern "C" {
 
-void FSpCreateResFile(const FSSpec* spec, OSType, OSType, ScriptCode) {
+void FSpCreateResFile(const FSSpec* spec, OSType creator, OSType fileType, ScriptCode) {
     std::string path = spec ? FSSpecToPath(*spec) : std::string();
     if (path.empty()) {
         Result() = spec ? OSErr(dirNFErr) : OSErr(paramErr);
         return;
     }
     auto empty = BuildResourceFileFrom(ResourceMap{}, {});
-    Result() = CreateFileWith(path, *empty);
+    Result() = CreateFileWith(path, *empty, fileType, creator);
 }
 
 SInt16 FSpOpenResFile(const FSSpec* spec, SInt8 permission) {

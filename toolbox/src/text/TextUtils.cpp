@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -49,6 +50,24 @@ char32_t NextCodePoint(std::string_view s, size_t& i) {
     return c;
 }
 
+// Mac Roman of a UTF-8 text; characters without a Mac Roman form become '?' and make the
+// result false.
+bool ToMacRoman(std::string_view utf8, std::string& out) {
+    bool exact = true;
+    out.clear();
+    for (size_t i = 0; i < utf8.size();) {
+        char32_t c = NextCodePoint(utf8, i);
+        if (c < 0x80) {
+            out += char(c);
+            continue;
+        }
+        auto it = std::find(kMacRomanHigh.begin(), kMacRomanHigh.end(), c);
+        exact = exact && it != kMacRomanHigh.end();
+        out += it == kMacRomanHigh.end() ? '?' : char(0x80 + (it - kMacRomanHigh.begin()));
+    }
+    return exact;
+}
+
 } // namespace
 
 namespace toolbox {
@@ -65,16 +84,12 @@ std::string MacRomanToUtf8(std::string_view macRoman) {
 
 std::string Utf8ToMacRoman(std::string_view utf8) {
     std::string out;
-    for (size_t i = 0; i < utf8.size();) {
-        char32_t c = NextCodePoint(utf8, i);
-        if (c < 0x80) {
-            out += char(c);
-            continue;
-        }
-        auto it = std::find(kMacRomanHigh.begin(), kMacRomanHigh.end(), c);
-        out += it == kMacRomanHigh.end() ? '?' : char(0x80 + (it - kMacRomanHigh.begin()));
-    }
+    ToMacRoman(utf8, out);
     return out;
+}
+
+bool Utf8ToMacRomanExactly(std::string_view utf8, std::string& macRoman) {
+    return ToMacRoman(utf8, macRoman);
 }
 
 std::string_view PascalView(ConstStr255Param s) {
@@ -99,15 +114,22 @@ void NumToString(long theNum, Str255 theString) {
 }
 
 void StringToNum(ConstStr255Param theString, long* theNum) {
-    // The platform reads an optional sign and then digits, ignoring what follows.
+    // The platform reads an optional sign and then digits, ignoring what follows. A number
+    // beyond the range of long is pinned to the end of the range on its side.
     std::string_view s = toolbox::PascalView(theString);
     size_t i = 0;
     bool negative = false;
     if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
+    const unsigned long limit = negative ? 0UL - (unsigned long)LONG_MIN : (unsigned long)LONG_MAX;
     unsigned long value = 0;
-    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i)
-        value = value * 10 + unsigned(s[i] - '0');
-    *theNum = negative ? -long(value) : long(value);
+    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
+        unsigned digit = unsigned(s[i] - '0');
+        value = value > (limit - digit) / 10 ? limit : value * 10 + digit;
+    }
+    if (!negative)
+        *theNum = long(value);
+    else
+        *theNum = value == limit ? LONG_MIN : -long(value);
 }
 
 void CopyPascalStringToC(ConstStr255Param src, char* dst) {

@@ -1,0 +1,200 @@
+/* A host written in C from the host interface header alone: it loads the bundle and opens
+ * its resources as the header says, hands out calloc'd memory and frames of its own, and
+ * runs the description, a render pass with a fade-in and the configuration button
+ * (headless, so it ends as Cancel). Every frame is checked against the effect's defaults
+ * (the whole frame inverted), so the settings folder must start empty.
+ *
+ *     header_host BUNDLE_DIR      exit status 0 when everything matched */
+#include "HYPlugin.h"
+#include "toolbox/Files.h"
+#include "toolbox/Resources.h"
+
+#include <dirent.h>
+#include <dlfcn.h>
+#include <limits.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+enum { kWidth = 8, kHeight = 4 };
+
+static int lgFailures = 0;
+
+#define CHECK(condition, what)                                                                               \
+    do {                                                                                                     \
+        if (!(condition)) {                                                                                  \
+            ++lgFailures;                                                                                    \
+            fprintf(stderr, "header_host: %s (line %d)\n", what, __LINE__);                                  \
+        }                                                                                                    \
+    } while (0)
+
+static Ptr HostNewPtrClear(SInt32 byteCount) {
+    return calloc(1, byteCount > 0 ? (size_t)byteCount : 1);
+}
+
+static void HostDisposePtr(Ptr block) {
+    free(block);
+}
+
+static UInt8* PixelAt(PixMapHandle pm, int x, int y) {
+    return (UInt8*)GetPixBaseAddr(pm) + (long)y * (GetPixRowBytes(pm) & 0x3FFF) + 4 * x;
+}
+
+/* Frame i: alpha 255, red 10 i + x, green 100, blue 7. The frame is the cookie. */
+static HYPluginResult HostGetFrame(void* instance, SInt32 index, GWorldPtr* outFrame, SInt16 width,
+                                   SInt16 height, HYRefDVQuality quality, SInt16* outVolume,
+                                   void** outCookie) {
+    Rect bounds = {0, 0, height, width};
+    GWorldPtr frame = NULL;
+    (void)instance, (void)quality;
+    if (NewGWorld(&frame, 32, &bounds, NULL, NULL, 0) != noErr) return kPluginFailed;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            UInt8* p = PixelAt(GetGWorldPixMap(frame), x, y);
+            p[0] = 255, p[1] = (UInt8)(10 * index + x), p[2] = 100, p[3] = 7;
+        }
+    *outFrame = frame;
+    *outCookie = frame;
+    if (outVolume) *outVolume = 0;
+    return kPluginOK;
+}
+
+static HYPluginResult HostReleaseFrame(void* instance, void* cookie) {
+    (void)instance;
+    if (cookie) DisposeGWorld((GWorldPtr)cookie);
+    return kPluginOK;
+}
+
+static HYPluginResult HostMixAudio(void* instance, void* cookie, SInt32 level) {
+    (void)instance, (void)cookie, (void)level;
+    return kPluginOK;
+}
+
+static HYPluginFilterInfo lgFilterInfo = {{0.5f, 0.5f, 0.5f}, 2, 0};
+
+static HYPluginResult HostGetFilterInfo(void* instance, HYPluginFilterInfo** outInfo) {
+    (void)instance;
+    *outInfo = &lgFilterInfo;
+    return kPluginOK;
+}
+
+static HYPluginResult HostReleaseFilterInfo(void* instance, HYPluginFilterInfo* info) {
+    (void)instance, (void)info;
+    return kPluginOK;
+}
+
+/* Source and destination rectangles of one size: each byte blended with the opacity. */
+static HYPluginResult HostBlit(PixMapHandle src, PixMapHandle dst, const Rect* srcRect, const Rect* dstRect,
+                               SInt16 opacity) {
+    int width = srcRect->right - srcRect->left, height = srcRect->bottom - srcRect->top;
+    if (width != dstRect->right - dstRect->left || height != dstRect->bottom - dstRect->top)
+        return kPluginBadParams;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const UInt8* in = PixelAt(src, srcRect->left + x, srcRect->top + y);
+            UInt8* out = PixelAt(dst, dstRect->left + x, dstRect->top + y);
+            for (int i = 0; i < 4; ++i)
+                out[i] = (UInt8)((in[i] * opacity + out[i] * (255 - opacity) + 127) / 255);
+        }
+    return kPluginOK;
+}
+
+/* Opens every *.rsrc of the bundle's Contents/Resources into the resource chain. */
+static int OpenBundleResources(const char* bundle) {
+    char resources[PATH_MAX], here[PATH_MAX];
+    snprintf(resources, sizeof resources, "%s/Contents/Resources", bundle);
+    DIR* dir = opendir(resources);
+    if (!dir || !getcwd(here, sizeof here) || chdir(resources) != 0) return 0;
+    FSVolumeRefNum vRefNum = 0;
+    SInt32 dirID = 0;
+    int opened = 0;
+    HGetVol(NULL, &vRefNum, &dirID);
+    for (struct dirent* entry; (entry = readdir(dir)) != NULL;) {
+        size_t n = strlen(entry->d_name);
+        if (n < 6 || n > 63 || strcmp(entry->d_name + n - 5, ".rsrc") != 0) continue;
+        Str255 name;
+        name[0] = (UInt8)n;
+        memcpy(name + 1, entry->d_name, n);
+        FSSpec spec;
+        opened += FSMakeFSSpec(vRefNum, dirID, name, &spec) == noErr && FSpOpenResFile(&spec, fsRdPerm) != -1;
+    }
+    closedir(dir);
+    return chdir(here) == 0 && opened > 0;
+}
+
+static int Call(HYPluginMainProc entry, HYPluginParams* params, HYPluginSelector selector) {
+    params->selector = selector;
+    return entry(selector, params);
+}
+
+static void Describe(HYPluginMainProc entry, HYProcs* procs) {
+    HYPluginParams params;
+    memset(&params, 0, sizeof params);
+    params.interfaceVersion = 4;
+    params.procs = procs;
+    CHECK(Call(entry, &params, kPlugGetInfo) == kPluginOK, "kPlugGetInfo fails");
+    CHECK(params.getInfo.pluginType == kPluginFilterType, "not a filter");
+    CHECK(params.getInfo3.buttonTitle[0] != 0 && params.getInfo2.filterSliders[0].label[0] != 0,
+          "the button title or a slider label is empty");
+}
+
+/* The red byte of the output at (3, 1) is frame i's, inverted, and blended with the
+ * unprocessed frame at the opacity. */
+static void ExpectRed(GWorldPtr output, int frame, int opacity, const char* what) {
+    int raw = 10 * frame + 3, inverted = 255 - raw;
+    int want = (raw * opacity + inverted * (255 - opacity) + 127) / 255;
+    CHECK(PixelAt(GetGWorldPixMap(output), 3, 1)[1] == want, what);
+}
+
+static void Render(HYPluginMainProc entry, HYProcs* procs, GWorldPtr output) {
+    HYPluginParams params;
+    memset(&params, 0, sizeof params);
+    params.interfaceVersion = 4;
+    params.procs = procs;
+    params.frame = output;
+    params.frameRect = (Rect){0, 0, kHeight, kWidth};
+    params.frameCount = 3;
+    CHECK(Call(entry, &params, kPlugInitialize) == kPluginOK, "kPlugInitialize fails");
+    const int opacities[3] = {255, 127, 0}; /* a fade-in of two frames */
+    for (int f = 0; f < 3; ++f) {
+        params.renderFrame = f;
+        CHECK(Call(entry, &params, kPlugDoFrame) == kPluginOK, "kPlugDoFrame fails");
+        ExpectRed(output, f, opacities[f], "a rendered frame differs");
+    }
+    CHECK(Call(entry, &params, kPlugTerminate) == kPluginOK && params.clientData == NULL, "kPlugTerminate");
+    CHECK(Call(entry, &params, kPlugCustomButtonClick) == kPluginOK, "kPlugCustomButtonClick fails");
+}
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        fprintf(stderr, "usage: header_host BUNDLE_DIR\n");
+        return 2;
+    }
+    char library[PATH_MAX];
+    snprintf(library, sizeof library, "%s/Contents/Linux/Umbrawash.so", argv[1]);
+    void* handle = dlopen(library, RTLD_NOW);
+    HYPluginMainProc entry = handle ? (HYPluginMainProc)dlsym(handle, "main") : NULL;
+    if (!entry || !OpenBundleResources(argv[1])) {
+        fprintf(stderr, "header_host: cannot load %s or its resources\n", argv[1]);
+        return 1;
+    }
+    HYProcs procs;
+    memset(&procs, 0, sizeof procs);
+    procs.NewPtrClear = HostNewPtrClear;
+    procs.DisposePtr = HostDisposePtr;
+    procs.GetFrame = HostGetFrame;
+    procs.ReleaseFrame = HostReleaseFrame;
+    procs.Blit = HostBlit;
+    procs.MixAudio = HostMixAudio;
+    procs.GetFilterInfo = HostGetFilterInfo;
+    procs.ReleaseFilterInfo = HostReleaseFilterInfo;
+    Rect bounds = {0, 0, kHeight, kWidth};
+    GWorldPtr output = NULL;
+    if (NewGWorld(&output, 32, &bounds, NULL, NULL, 0) != noErr) return 1;
+
+    Describe(entry, &procs);
+    Render(entry, &procs, output);
+    DisposeGWorld(output);
+    return lgFailures == 0 ? 0 : 1;
+}
