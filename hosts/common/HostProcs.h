@@ -1,6 +1,6 @@
-// Host-side callbacks that every host shares: memory through the toolbox (so GetPtrSize
-// works on every block a plug-in is given), the string helpers, and a table whose
-// callbacks a host has not implemented answer kPluginUnimplemented.
+// Host-side callbacks that every host shares: memory through the toolbox, the string
+// helpers, and a table whose callbacks a host has not implemented answer
+// kPluginUnimplemented.
 #pragma once
 
 #include "HYPlugin.h"

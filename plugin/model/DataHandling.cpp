@@ -56,9 +56,24 @@ void pNewConfig(PluginDataPtr& theData) {
     Assert(theData, "Unable to allocate new data structure in pNewConfig");
 }
 
+namespace {
+
+// Only blocks from the platform's allocator know their size; a host's NewPtrClear may hand
+// out blocks that do not (GetPtrSize then fails and reads nothing). A block whose size is
+// known must hold exactly one record; two blocks of unknown size cannot be checked.
+bool BlocksHoldOneRecord(PluginDataPtr source, PluginDataPtr dest) {
+    for (PluginDataPtr block : {source, dest}) {
+        Size size = GetPtrSize(reinterpret_cast<Ptr>(block));
+        if (MemError() == noErr && size != Size(sizeof(PluginDataRec))) return false;
+    }
+    return true;
+}
+
+} // namespace
+
 void pCopyConfig(PluginDataPtr source, PluginDataPtr dest) {
     if (!source || !dest) return;
-    if (GetPtrSize(reinterpret_cast<Ptr>(source)) != GetPtrSize(reinterpret_cast<Ptr>(dest)))
+    if (!BlocksHoldOneRecord(source, dest))
         Terminate("Non-Matching Blocks", "The Size of Source and Dest do not match");
     std::memcpy(static_cast<void*>(dest), source, sizeof(PluginDataRec));
     if (source->theRendered) dest->theRendered = CGImageCreateCopy(source->theRendered);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -117,12 +118,37 @@ TEST(DataHandling, CopyWithANilSideDoesNothing) {
     EXPECT_EQ(rec.p->sliders[1], 100);
 }
 
-TEST(DataHandlingDeathTest, BlocksOfDifferentSizesEndTheProcess) {
+// A host's NewPtrClear may hand out blocks that do not know their size (here calloc's):
+// those are copied unchecked, while a block that knows its size must hold one record.
+TEST(DataHandling, CopiesBetweenHostBlocksAndPlatformBlocks) {
     Record rec;
-    Ptr bigger = NewPtrClear(sizeof(PluginDataRec) + 8);
-    EXPECT_EXIT(pCopyConfig(rec.p, reinterpret_cast<PluginDataPtr>(bigger)), testing::ExitedWithCode(70),
-                "Non-Matching Blocks\n  The Size of Source and Dest do not match\n");
-    DisposePtr(bigger);
+    InitPluginData(rec.p);
+    rec.p->sliders[3] = 7;
+    auto* hostA = static_cast<PluginDataPtr>(std::calloc(1, sizeof(PluginDataRec)));
+    auto* hostB = static_cast<PluginDataPtr>(std::calloc(1, sizeof(PluginDataRec)));
+    pCopyConfig(rec.p, hostA);
+    pCopyConfig(hostA, hostB);
+    EXPECT_EQ(hostB->sliders[3], 7);
+    hostB->sliders[3] = 9;
+    pCopyConfig(hostB, rec.p);
+    EXPECT_EQ(rec.p->sliders[3], 9);
+    std::free(hostA);
+    std::free(hostB);
+}
+
+TEST(DataHandlingDeathTest, ABlockOfAnotherSizeEndsTheProcess) {
+    Record rec;
+    auto* host = static_cast<PluginDataPtr>(std::calloc(1, sizeof(PluginDataRec)));
+    for (Size size : {Size(sizeof(PluginDataRec) + 8), Size(sizeof(PluginDataRec) - 8)}) {
+        auto other = reinterpret_cast<PluginDataPtr>(NewPtrClear(size));
+        for (PluginDataPtr known : {rec.p, host}) {
+            EXPECT_EXIT(pCopyConfig(known, other), testing::ExitedWithCode(70),
+                        "Non-Matching Blocks\n  The Size of Source and Dest do not match\n");
+            EXPECT_EXIT(pCopyConfig(other, known), testing::ExitedWithCode(70), "Non-Matching Blocks");
+        }
+        DisposePtr(reinterpret_cast<Ptr>(other));
+    }
+    std::free(host);
 }
 
 TEST(DataHandlingDeathTest, NilRecordsEndInTheirAlerts) {

@@ -3,11 +3,14 @@
 #include "common/BundleLoader.h"
 #include "common/HostProcs.h"
 
+#include "GuardedBlocks.h"
+
 #include "toolbox/MacMemory.h"
 #include "toolbox/QuickDraw.h"
 #include "toolbox/Resources.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -32,30 +35,61 @@ struct HostCallbacks {
         return true;
     }
 
+    static Ptr Allocate(ScriptedHost& h, SInt32 byteCount, bool clear) {
+        if (byteCount < 0) return nullptr;
+        Ptr p = nullptr;
+        switch (h.memory) {
+            case HostMemory::kToolbox:
+                p = clear ? ::NewPtrClear(byteCount) : ::NewPtr(byteCount);
+                break;
+            case HostMemory::kCalloc:
+                p = static_cast<Ptr>(std::calloc(1, std::max<size_t>(size_t(byteCount), 1)));
+                break;
+            case HostMemory::kGuardPage:
+                p = static_cast<Ptr>(testsupport::NewGuardedBlock(size_t(byteCount)));
+                break;
+        }
+        if (p) h.blocks[p] = size_t(byteCount);
+        return p;
+    }
+
     static Ptr NewPtrClear(SInt32 byteCount) {
         ScriptedHost& h = Host();
         h.calls.push_back({"NewPtrClear", {byteCount}});
         int n = h.newPtrClearCount++;
         if (h.failures.count("NewPtrClear") || (h.failNewPtrClearFrom >= 0 && n >= h.failNewPtrClearFrom))
             return nullptr;
-        Ptr p = ::NewPtrClear(byteCount);
-        if (p) ++h.liveBlocks;
-        return p;
+        return Allocate(h, byteCount, true);
     }
 
     static Ptr NewPtr(SInt32 byteCount) {
         ScriptedHost& h = Host();
         h.calls.push_back({"NewPtr", {byteCount}});
-        Ptr p = ::NewPtr(byteCount);
-        if (p) ++h.liveBlocks;
-        return p;
+        return Allocate(h, byteCount, false);
     }
 
     static void DisposePtr(Ptr block) {
         ScriptedHost& h = Host();
         h.calls.push_back({"DisposePtr", {Addr(block)}});
-        if (block) --h.liveBlocks;
-        ::DisposePtr(block);
+        if (!block) return;
+        auto it = h.blocks.find(block);
+        if (it == h.blocks.end()) {
+            ++h.strayDisposals;
+            if (h.memory == HostMemory::kToolbox) ::DisposePtr(block); // an earlier host's
+            return;
+        }
+        switch (h.memory) {
+            case HostMemory::kToolbox:
+                ::DisposePtr(block);
+                break;
+            case HostMemory::kCalloc:
+                std::free(block);
+                break;
+            case HostMemory::kGuardPage:
+                testsupport::DisposeGuardedBlock(block, it->second);
+                break;
+        }
+        h.blocks.erase(it);
     }
 
     static HYPluginResult GetFrame(void* instance, SInt32 frameIndex, GWorldPtr* outFrame, SInt16 width,
@@ -169,7 +203,7 @@ struct HostCallbacks {
     }
 };
 
-ScriptedHost::ScriptedHost() : procs(hosts::MakeDefaultProcs()) {
+ScriptedHost::ScriptedHost(HostMemory hostMemory) : procs(hosts::MakeDefaultProcs()), memory(hostMemory) {
     procs.NewPtr = HostCallbacks::NewPtr;
     procs.NewPtrClear = HostCallbacks::NewPtrClear;
     procs.DisposePtr = HostCallbacks::DisposePtr;

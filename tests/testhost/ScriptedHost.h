@@ -1,9 +1,9 @@
 // A scripted host for in-process tests: a callback table that records every call with its
 // arguments, answers from test-supplied data, and fails on request.
 //
-// Blocks are allocated through the toolbox, as a host on the platform does, so GetPtrSize
-// works on every block the plug-in is given. One ScriptedHost is current at a time (the
-// newest); the memory callbacks carry no instance and reach it through that.
+// Blocks come from the toolbox, as from a host on the platform, or from the host's own
+// allocator (HostMemory). One ScriptedHost is current at a time (the newest); the memory
+// callbacks carry no instance and reach it through that.
 #pragma once
 
 #include "HYPlugin.h"
@@ -22,9 +22,14 @@ struct HostCall {
     std::vector<std::int64_t> args; // integers as passed; pointers as their address
 };
 
+// Where NewPtr and NewPtrClear take their blocks from: the toolbox (blocks that know their
+// size), plain calloc, or right after an inaccessible page, so that any read in front of a
+// block faults at once.
+enum class HostMemory { kToolbox, kCalloc, kGuardPage };
+
 class ScriptedHost {
   public:
-    ScriptedHost();
+    explicit ScriptedHost(HostMemory hostMemory = HostMemory::kToolbox);
     ~ScriptedHost();
     ScriptedHost(const ScriptedHost&) = delete;
     ScriptedHost& operator=(const ScriptedHost&) = delete;
@@ -73,8 +78,10 @@ class ScriptedHost {
     // refused with kPluginBadParams.
     static UInt8 BlendByte(UInt8 src, UInt8 dst, int opacity);
 
-    // Blocks handed out by NewPtrClear/NewPtr and not yet given back.
-    size_t LiveBlocks() const { return liveBlocks; }
+    // Blocks handed out by NewPtrClear/NewPtr and not yet given back, and DisposePtr calls
+    // with a block this host did not hand out (not freed).
+    size_t LiveBlocks() const { return blocks.size(); }
+    size_t StrayDisposals() const { return strayDisposals; }
 
     static ScriptedHost* Current();
 
@@ -85,7 +92,9 @@ class ScriptedHost {
 
   private:
     friend struct HostCallbacks;
-    size_t liveBlocks = 0;
+    HostMemory memory;
+    std::map<Ptr, size_t> blocks; // block -> byte count
+    size_t strayDisposals = 0;
     int newPtrClearCount = 0;
     std::intptr_t nextCookie = 1;
     std::map<std::intptr_t, GWorldPtr> outstanding;

@@ -1,7 +1,10 @@
 #include "toolbox/MacMemory.h"
 
+#include "GuardedBlocks.h"
+
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 
 TEST(Memory, BlocksKnowTheirSizeAndClearOnRequest) {
@@ -23,13 +26,31 @@ TEST(Memory, ImpossibleSizesFailWithMemFullErr) {
     EXPECT_EQ(MemError(), memFullErr);
 }
 
-TEST(Memory, NilAndForeignBlocksAreRefusedNotFreed) {
+// Foreign blocks: a host's calloc, a host's block right after an inaccessible page, and a
+// pointer into the stack. Nothing around them is read, so the guarded one does not fault.
+TEST(Memory, NilAndForeignBlocksAreRefusedNotReadNorFreed) {
     DisposePtr(nullptr);
     EXPECT_EQ(GetPtrSize(nullptr), 0);
     EXPECT_EQ(MemError(), nilHandleErr);
     alignas(16) char local[64] = {};
-    EXPECT_EQ(GetPtrSize(local + 32), 0);
-    EXPECT_EQ(MemError(), memWZErr);
+    void* hostBlock = std::calloc(1, 64);
+    void* guarded = testsupport::NewGuardedBlock(64);
+    ASSERT_NE(guarded, nullptr);
+    for (void* foreign : {static_cast<void*>(local + 32), hostBlock, guarded}) {
+        auto p = static_cast<Ptr>(foreign);
+        EXPECT_EQ(GetPtrSize(p), 0);
+        EXPECT_EQ(MemError(), memWZErr);
+        DisposePtr(p);
+        EXPECT_EQ(MemError(), memWZErr);
+        Ptr* master = &p; // a handle the toolbox did not make
+        EXPECT_EQ(GetHandleSize(master), 0);
+        DisposeHandle(master);
+        EXPECT_EQ(MemError(), nilHandleErr);
+        EXPECT_EQ(p, foreign);
+    }
+    static_cast<char*>(hostBlock)[63] = 1; // still the host's
+    std::free(hostBlock);
+    testsupport::DisposeGuardedBlock(guarded, 64);
 }
 
 TEST(Memory, HandlesResizeAndKeepTheirContent) {

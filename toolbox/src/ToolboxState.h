@@ -16,6 +16,8 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 struct OpaqueWindowPtr;
@@ -53,7 +55,21 @@ struct PixelMemoryPool {
     ~PixelMemoryPool(); // frees the kept blocks
 };
 
+// Memory: the blocks NewPtr and NewPtrClear handed out and not yet disposed of, by address,
+// with their byte counts, and the master pointer records of the live handles. The memory
+// calls answer only for addresses listed here and never read memory around any other
+// pointer, such as a block a host allocated itself. Blocks are malloc'd; any thread may
+// allocate.
+struct MemoryRegistry {
+    std::mutex lock;
+    std::unordered_map<const void*, Size> blocks;
+    std::unordered_set<const void*> masters;
+};
+
 struct ToolboxState {
+    // Memory: first, so that it outlives every other field that holds blocks or handles.
+    MemoryRegistry memory;
+
     // Alerts: set once a stop alert has been shown; ExitToShell then ends with status 70.
     bool stopAlertShown = false;
 

@@ -1,6 +1,8 @@
 /* Memory: non-relocatable blocks (Ptr) that know their size, and handles (Handle) that
- * hold one such block behind a master pointer. Every block keeps its byte count, so
- * GetPtrSize works on any block this library handed out. */
+ * hold one such block behind a master pointer. The library lists the blocks and handles it
+ * handed out, so GetPtrSize and the disposals work on those; any other pointer (a block a
+ * host allocated itself, say) is never read: GetPtrSize answers 0 with memWZErr for it, and
+ * DisposePtr and DisposeHandle leave it alone. */
 #pragma once
 
 #include "toolbox/MacTypes.h"

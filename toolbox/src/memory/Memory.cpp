@@ -1,54 +1,75 @@
-// Blocks carry a small header in front of the caller's bytes: the byte count and a tag
-// that tells a block of ours from anything else. Handles are a master pointer record
-// whose first field is the block pointer, so *h is the block as on the platform.
+// Blocks are plain heap memory, listed with their byte counts in the toolbox's memory
+// registry (ToolboxState.h): GetPtrSize and the disposals answer for the toolbox's own
+// blocks and handles and leave every other pointer untouched, without reading the memory
+// around it. A handle is a master pointer record that holds the block pointer, so *h is the
+// block as on the platform.
 #include "toolbox/MacMemory.h"
 
 #include "../ToolboxState.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
 
 namespace {
 
-constexpr UInt64 kBlockTag = 0x55574B50'54524C4BULL;
-constexpr UInt64 kDeadTag = 0xDEADB10C'DEADB10CULL;
+using toolbox::gMemError;
+
 // Larger than any block a 32-bit host record can describe; refusing it keeps size
 // arithmetic far from overflow.
 constexpr Size kMaxBlock = Size(1) << 40;
 
-struct alignas(16) BlockHeader {
-    UInt64 size;
-    UInt64 tag;
-};
+toolbox::MemoryRegistry& Registry() {
+    return toolbox::gToolbox.memory;
+}
 
-struct MasterPointer {
-    Ptr block;
-    UInt64 tag;
-};
-
-BlockHeader* HeaderOf(Ptr p) {
-    return reinterpret_cast<BlockHeader*>(p) - 1;
+// Lists a fresh allocation; false (and nothing listed) when the registry has no memory left.
+template <typename Insert>
+bool Listed(Insert insert) {
+    try {
+        std::lock_guard<std::mutex> guard(Registry().lock);
+        insert(Registry());
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 
 Ptr AllocateBlock(Size byteCount, bool clear) {
     if (byteCount < 0 || byteCount > kMaxBlock) {
-        toolbox::gMemError = memFullErr;
+        gMemError = memFullErr;
         return nullptr;
     }
-    void* raw = clear ? std::calloc(1, sizeof(BlockHeader) + size_t(byteCount))
-                      : std::malloc(sizeof(BlockHeader) + size_t(byteCount));
-    if (!raw) {
-        toolbox::gMemError = memFullErr;
+    // A block of no bytes still gets an address of its own.
+    size_t bytes = std::max<size_t>(size_t(byteCount), 1);
+    void* block = clear ? std::calloc(1, bytes) : std::malloc(bytes);
+    if (!block || !Listed([&](toolbox::MemoryRegistry& r) { r.blocks.emplace(block, byteCount); })) {
+        std::free(block);
+        gMemError = memFullErr;
         return nullptr;
     }
-    auto* header = new (raw) BlockHeader{UInt64(byteCount), kBlockTag};
-    toolbox::gMemError = noErr;
-    return reinterpret_cast<Ptr>(header + 1);
+    gMemError = noErr;
+    return static_cast<Ptr>(block);
 }
 
-bool IsOurBlock(Ptr p) {
-    return p && HeaderOf(p)->tag == kBlockTag;
+// The byte count of one of the toolbox's blocks; -1 for any other pointer.
+Size SizeOfBlock(const void* p) {
+    std::lock_guard<std::mutex> guard(Registry().lock);
+    auto it = Registry().blocks.find(p);
+    return it == Registry().blocks.end() ? -1 : it->second;
+}
+
+bool IsOurHandle(Handle h) {
+    std::lock_guard<std::mutex> guard(Registry().lock);
+    return Registry().masters.count(h) != 0;
+}
+
+// Takes a block or a master pointer out of the registry; false when it was not listed.
+bool Unlisted(const void* p, bool master) {
+    std::lock_guard<std::mutex> guard(Registry().lock);
+    return master ? Registry().masters.erase(p) != 0 : Registry().blocks.erase(p) != 0;
 }
 
 } // namespace
@@ -64,37 +85,40 @@ Ptr NewPtrClear(Size byteCount) {
 }
 
 void DisposePtr(Ptr p) {
-    if (!IsOurBlock(p)) {
-        toolbox::gMemError = p ? memWZErr : noErr;
+    if (!p) {
+        gMemError = noErr;
         return;
     }
-    BlockHeader* header = HeaderOf(p);
-    header->tag = kDeadTag;
-    std::free(header);
-    toolbox::gMemError = noErr;
+    if (!Unlisted(p, false)) {
+        gMemError = memWZErr;
+        return;
+    }
+    std::free(p);
+    gMemError = noErr;
 }
 
 Size GetPtrSize(Ptr p) {
-    if (!IsOurBlock(p)) {
-        toolbox::gMemError = p ? memWZErr : nilHandleErr;
+    Size size = p ? SizeOfBlock(p) : -1;
+    if (size < 0) {
+        gMemError = p ? memWZErr : nilHandleErr;
         return 0;
     }
-    toolbox::gMemError = noErr;
-    return Size(HeaderOf(p)->size);
+    gMemError = noErr;
+    return size;
 }
 
 Handle NewHandle(Size byteCount) {
     Ptr block = NewPtr(byteCount);
     if (!block) return nullptr;
-    auto* master = static_cast<MasterPointer*>(std::malloc(sizeof(MasterPointer)));
-    if (!master) {
+    auto master = static_cast<Handle>(std::malloc(sizeof(Ptr)));
+    if (!master || !Listed([&](toolbox::MemoryRegistry& r) { r.masters.insert(master); })) {
+        std::free(master);
         DisposePtr(block);
-        toolbox::gMemError = memFullErr;
+        gMemError = memFullErr;
         return nullptr;
     }
-    master->block = block;
-    master->tag = kBlockTag;
-    return &master->block;
+    *master = block;
+    return master;
 }
 
 Handle NewHandleClear(Size byteCount) {
@@ -105,36 +129,34 @@ Handle NewHandleClear(Size byteCount) {
 
 void DisposeHandle(Handle h) {
     if (!h) return;
-    auto* master = reinterpret_cast<MasterPointer*>(h);
-    if (master->tag != kBlockTag) {
-        toolbox::gMemError = nilHandleErr;
+    if (!Unlisted(h, true)) {
+        gMemError = nilHandleErr;
         return;
     }
-    DisposePtr(master->block);
-    master->tag = kDeadTag;
-    std::free(master);
+    DisposePtr(*h);
+    std::free(h);
 }
 
 Size GetHandleSize(Handle h) {
-    if (!h) {
-        toolbox::gMemError = nilHandleErr;
+    if (!h || !IsOurHandle(h)) {
+        gMemError = nilHandleErr;
         return 0;
     }
     return GetPtrSize(*h);
 }
 
 void SetHandleSize(Handle h, Size newSize) {
-    if (!h || !IsOurBlock(*h)) {
-        toolbox::gMemError = nilHandleErr;
+    if (!h || !IsOurHandle(h)) {
+        gMemError = nilHandleErr;
         return;
     }
     Ptr grown = NewPtrClear(newSize);
     if (!grown) return;
-    Size keep = GetPtrSize(*h) < newSize ? GetPtrSize(*h) : newSize;
+    Size keep = std::min(GetPtrSize(*h), newSize);
     std::memcpy(grown, *h, size_t(keep));
     DisposePtr(*h);
     *h = grown;
-    toolbox::gMemError = noErr;
+    gMemError = noErr;
 }
 
 void BlockMoveData(const void* srcPtr, void* destPtr, Size byteCount) {
@@ -143,7 +165,7 @@ void BlockMoveData(const void* srcPtr, void* destPtr, Size byteCount) {
 }
 
 OSErr MemError(void) {
-    return toolbox::gMemError;
+    return gMemError;
 }
 
 } // extern "C"
