@@ -13,7 +13,7 @@ cmake -S "$root" -B "$build_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
     -DUMBRAWASH_FUZZ=ON -DUMBRAWASH_TESTS=OFF -DUMBRAWASH_BENCH=OFF >/dev/null
 cmake --build "$build_dir" -j"$(nproc)" --target fuzz_resource_file fuzz_image_decode \
-    fuzz_window_description
+    fuzz_window_description fuzz_host_sequence
 
 # run_target NAME CORPUS SECONDS [LIBFUZZER OPTIONS...]
 run_target() {
@@ -32,3 +32,4 @@ run_target fuzz_resource_file resourcefile "$seconds"
 # the formats' markers, so that they reach the decoders and the scaler behind our code.
 run_target fuzz_image_decode image "$seconds" -reduce_inputs=0 -dict="$root/fuzz/image.dict"
 run_target fuzz_window_description windowdescription "$seconds"
+run_target fuzz_host_sequence hostsequence "$seconds"
