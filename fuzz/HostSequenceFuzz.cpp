@@ -205,7 +205,8 @@ HYPluginResult FuzzGetFrame(void* instance, SInt32 frameIndex, GWorldPtr* outFra
     auto* bytes = static_cast<UInt8*>(frame->pixels);
     long rowBytes = GetPixRowBytes(GetGWorldPixMap(frame->world));
     for (int y = 0; y < h; ++y)
-        std::memset(bytes + rowBytes * y, y * 7 + frameIndex, size_t(rowBytes));
+        std::memset(bytes + rowBytes * y, int((unsigned(y) * 7 + unsigned(frameIndex)) & 0xFF),
+                    size_t(rowBytes));
     gOutstandingFrames.insert(frame);
     *outFrame = frame->world;
     *outCookie = frame;
@@ -378,6 +379,11 @@ void ApplyEdits(ByteReader& in, BlockRec& block) {
     }
 }
 
+// The host moves on to the next frame (past the last number there is, to the first).
+void NextFrame(BlockRec& block) {
+    block.params.renderFrame = SInt32(UInt32(block.params.renderFrame) + 1);
+}
+
 // The texts of the description end within their fields, so the host can read them as C strings.
 void CheckDescription(const HYPluginParams& p) {
     auto terminated = [](const char* field, size_t capacity) { return std::memchr(field, 0, capacity); };
@@ -406,7 +412,7 @@ void Step(ByteReader& in) {
         case 12:
         case 13: // a frame, and the host moves on to the next
             CallMain(block, kPlugDoFrame);
-            ++block.params.renderFrame;
+            NextFrame(block);
             break;
         case 3:
             if (CallMain(block, kPlugTerminate) == kPluginOK && block.params.clientData)
@@ -437,7 +443,7 @@ void Step(ByteReader& in) {
             CallMain(block, kPlugInitialize);
             for (int i = in.U8() % 4; i > 0; --i) {
                 CallMain(block, kPlugDoFrame);
-                ++block.params.renderFrame;
+                NextFrame(block);
             }
             CallMain(block, kPlugTerminate);
             break;
