@@ -48,7 +48,7 @@ void AccessRenderAndBlit(SInt32 theVal) {
     // The fetched frame stays the host's: ReleaseFrame hands it back, and disposing of it
     // here as well would free it twice.
     GetFrameIntoGW(gConfigWorkSpace.sourceClip, gConfigWorkSpace.iMovieParams,
-                   gConfigWorkSpace.minFrameIndex + theVal, 0);
+                   PinFrameIndex(SInt64(gConfigWorkSpace.minFrameIndex) + theVal), 0);
     ReRenderAndBlit();
 }
 

@@ -7,6 +7,7 @@
 #include "dialog/configdlghandler.h"
 #include "dialog/pictCTRL.h"
 #include "host/EffectLayer.h"
+#include "host/iMovieGlue.h"
 #include "render/callPixelFX.h"
 #include "render/pixelBuffers.h"
 #include "util/failures.h"
@@ -42,7 +43,7 @@ GWorldPtr MakeSourceClip(GWorldPtr theGW, PluginDataPtr theData) {
 } // namespace
 
 HYPluginResult CustomButton(short, HYPluginParams* params) {
-    const SInt32 frame = params->renderFrame + gMostRecentStartFrame;
+    const SInt32 frame = PinFrameIndex(SInt64(params->renderFrame) + gMostRecentStartFrame);
     const FrameSize size = MediaFrameSize(GetMediaFormat(gMasterConfig));
     GWorldPtr theGW = nullptr;
     SInt16 volume = 0;

@@ -118,7 +118,9 @@ HYPluginResult EffectDrive(short, HYPluginParams* params) {
     SInt16 opacity = 0;
     void* cookie = nullptr;
     EffectData* data = PassOf(params);
-    if (!data) return kPluginBadParams;
+    // Without an output buffer there is nowhere to draw: nothing is fetched, and the host's
+    // Blit is never handed a null pixel map.
+    if (!data || !params->frame) return kPluginBadParams;
 
     SavedPortRec saved;
     SetGWorld(params->frame, nullptr);
@@ -236,8 +238,10 @@ HYPluginResult EffectEnd(short, HYPluginParams* params) {
 }
 
 // The placeholder runs a pass of its own on a private copy of the block, with no pass
-// record of the caller's: the caller's block and any pass open on it stay untouched.
+// record of the caller's: the caller's block and any pass open on it stay untouched. Like a
+// frame, it needs an output buffer.
 HYPluginResult MakeEffectPlaceHolder(short which, HYPluginParams* params) {
+    if (!params->frame) return kPluginBadParams;
     SavedPortRec saved;
     SetGWorld(params->frame, nullptr);
     HYPluginParams copy = *params;

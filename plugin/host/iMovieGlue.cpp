@@ -2,6 +2,13 @@
 
 #include "render/pixelBuffers.h"
 
+#include <algorithm>
+#include <cstdint>
+
+SInt32 PinFrameIndex(SInt64 frameIndex) {
+    return SInt32(std::clamp<SInt64>(frameIndex, INT32_MIN, INT32_MAX));
+}
+
 HYRefDVQuality FrameQuality(const HYPluginParams* params, SInt32 height) {
     return params->proxyOnly && height <= kProxyQualityMaxRows ? kDVLowQuality : kDVHighQuality;
 }

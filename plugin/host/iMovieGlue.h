@@ -5,6 +5,10 @@
 
 constexpr SInt16 kProxyQualityMaxRows = 259;
 
+// A frame number as the host is asked for it: 32 bits, numbers past either end of that range
+// pinned to the end.
+SInt32 PinFrameIndex(SInt64 frameIndex);
+
 // The fetch quality for a frame of this height.
 HYRefDVQuality FrameQuality(const HYPluginParams* params, SInt32 height);
 

@@ -259,7 +259,9 @@ typedef struct HYPluginParams {
     SInt32 frameCount;  /* frames in the clip */
     Boolean proxyOnly;  /* proxy render: small frames at low quality, no audio */
     Rect frameRect;     /* area of frame that receives the picture (drawing is clipped to frame) */
-    GWorldPtr frame;    /* the host's output buffer, a toolbox buffer of 32 bits per pixel */
+    GWorldPtr frame;    /* the host's output buffer, a toolbox buffer of 32 bits per pixel;
+                         * kPlugDoFrame and kPlugFilePlaceHolder refuse a block without one
+                         * (kPluginBadParams) before calling the host */
     void* clientData;   /* the plug-in's own: its render pass record */
     HY2PluginGetInfo getInfo2;
     HY3PluginGetInfo getInfo3;

@@ -215,6 +215,13 @@ TEST_F(RenderPass, HostFailuresAreReportedAndLeaveTheOutput) {
     params.clientData = nullptr;
     EXPECT_EQ(Frame(1), kPluginBadParams);
     params.clientData = pass;
+    // No output buffer: nowhere to draw, so nothing is fetched or handed to Blit.
+    host.ClearCalls();
+    params.frame = nullptr;
+    EXPECT_EQ(Frame(1), kPluginBadParams);
+    EXPECT_EQ(Call(kPlugFilePlaceHolder), kPluginBadParams);
+    EXPECT_EQ(host.CountOf("GetFrame") + host.CountOf("Blit") + host.CountOf("NewPtrClear"), 0u);
+    params.frame = output;
 }
 
 TEST_F(RenderPass, PassesOpenAndCloseWithoutLeaks) {

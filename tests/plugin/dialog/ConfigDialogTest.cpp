@@ -99,6 +99,13 @@ TEST_F(ConfigDialog, FetchesTheClickedFrameAtTheStandardsSizeAndScrubsWithinTheC
     EXPECT_EQ(fetches[0].args[3], kDVHighQuality);
     EXPECT_EQ(fetches[1].args[0], 308); // clip position 1 = minFrameIndex 307 + 1
     EXPECT_EQ(host.OutstandingFrames(), 0u);
+
+    // Frame numbers past the 32-bit range are asked for as the last one there is.
+    host.ClearCalls();
+    gMostRecentStartFrame = INT32_MAX - 2;
+    Click("press Adva 1\nkey escape\n", 7);
+    for (const auto& fetch : host.CallsOf("GetFrame"))
+        EXPECT_EQ(fetch.args[0], INT32_MAX);
 }
 
 TEST_F(ConfigDialog, StandardsChooseTheWindowAndTheFrameSize) {
