@@ -167,6 +167,10 @@ bool WriteBeforeAfter(const std::string& path, const hosts::video::ArgbImage& be
 struct PassResult {
     int status = kExitOK;
     std::string error;
+    // The frame for the before/after still, before and after the effect; or why it is missing.
+    std::shared_ptr<const hosts::video::ArgbImage> before;
+    std::unique_ptr<hosts::video::ArgbImage> after;
+    std::string stillError;
 };
 
 // Runs kPlugGetInfo and one render pass, frame after frame, queueing each for the writer.
@@ -197,7 +201,6 @@ PassResult RunPass(const RenderJob& job, const hosts::LoadedBundle& bundle, host
     }
 
     Progress progress(frameCount, !job.quiet);
-    std::shared_ptr<const ArgbImage> before;
     int stillFrame = frameCount / 2;
     for (int r = 0; r < frameCount && pass.status == kExitOK; ++r) {
         if (Interrupted()) {
@@ -229,12 +232,12 @@ PassResult RunPass(const RenderJob& job, const hosts::LoadedBundle& bundle, host
             if (!host.LastFrameError().empty()) pass.error += " (" + host.LastFrameError() + ")";
             break;
         }
+        // The still is no part of the video: a frame that cannot be had for it is noted and
+        // the render goes on.
         if (!job.stillPath.empty() && r == stillFrame) {
-            std::string error;
-            auto copy = std::make_unique<ArgbImage>(*out);
-            if (frames.Get(job.start + r, width, height, ScaleQuality::kHigh, before, error))
-                pass.error = WriteBeforeAfter(job.stillPath, *before, *copy, error) ? "" : error;
-            if (!pass.error.empty()) pass.status = kExitFailure;
+            pass.after = std::make_unique<ArgbImage>(*out);
+            if (!frames.Get(job.start + r, width, height, ScaleQuality::kHigh, pass.before, pass.stillError))
+                pass.before.reset();
         }
         int level = host.TakeMixLevel(job.start + r);
         if (pass.status == kExitOK && !encoder.Push(std::move(out), job.proxy ? -1 : level, pass.error))
@@ -246,6 +249,22 @@ PassResult RunPass(const RenderJob& job, const hosts::LoadedBundle& bundle, host
     if (!CallPlugin(bundle, params, kPlugTerminate, terminateError) && pass.status == kExitOK)
         pass = {kExitPluginFailed, terminateError};
     return pass;
+}
+
+// Writes the before/after still once the video is complete; a still that cannot be made
+// fails the command but leaves the video in place.
+int WriteStill(const RenderJob& job, const PassResult& pass) {
+    if (job.stillPath.empty()) return kExitOK;
+    std::string error = pass.stillError;
+    if (pass.before && pass.after && WriteBeforeAfter(job.stillPath, *pass.before, *pass.after, error)) {
+        if (!job.quiet && isatty(STDERR_FILENO))
+            std::fprintf(stderr, "umbrawash render: before and after: %s\n", job.stillPath.c_str());
+        return kExitOK;
+    }
+    std::fprintf(stderr, "umbrawash render: no before/after still %s (%s); the video %s is complete\n",
+                 job.stillPath.c_str(), error.empty() ? "its frame was not rendered" : error.c_str(),
+                 job.output.c_str());
+    return kExitFailure;
 }
 
 } // namespace
@@ -301,17 +320,13 @@ int RunRender(const std::vector<std::string>& args) {
     if (pass.status == kExitOK && !encoder.Finish(pass.error)) pass.status = kExitFailure;
     if (job.debugBlocks) ReportBlocks(ledger);
     if (pass.status != kExitOK) {
-        if (!job.stillPath.empty()) std::remove(job.stillPath.c_str());
         std::fprintf(stderr, "umbrawash render: %s\n", pass.error.c_str());
         return pass.status;
     }
-    if (!job.quiet && isatty(STDERR_FILENO)) {
+    if (!job.quiet && isatty(STDERR_FILENO))
         std::fprintf(stderr, "umbrawash render: %d frames of %s to %s\n", frameCount, clip->name.c_str(),
                      job.output.c_str());
-        if (!job.stillPath.empty())
-            std::fprintf(stderr, "umbrawash render: before and after: %s\n", job.stillPath.c_str());
-    }
-    return kExitOK;
+    return WriteStill(job, pass);
 }
 
 } // namespace cli

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cmath>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <sys/wait.h>
 #include <thread>
@@ -151,6 +152,17 @@ TEST(RenderCli, H264OutputsKeepEveryFrameAndTheAudioExceptInProxyRenders) {
     ASSERT_EQ(proxy.status, 0) << proxy.out;
     EXPECT_EQ(mediafiles::CountFrames(dir / "proxy.mp4"), 10);
     EXPECT_EQ(mediafiles::CountAudioStreams(dir / "proxy.mp4"), 0);
+}
+
+TEST(RenderCli, TheDemoKeepsItsVideoAndSaysSoWhenTheStillCannotBeMade) {
+    TempDir dir;
+    // A folder where the still belongs: the still cannot be written, the video can.
+    std::filesystem::create_directories(dir / "out/demo-before-after.png");
+    auto run =
+        mediafiles::Run("cd '" + dir.path() + "' && " + testpaths::Umbrawash() + " render --frames 4", true);
+    EXPECT_EQ(run.status, 1) << run.out;
+    EXPECT_NE(run.out.find("out/demo-before-after.png"), std::string::npos) << run.out;
+    EXPECT_EQ(mediafiles::CountFrames(dir / "out/demo.mp4"), 4);
 }
 
 TEST(RenderCli, PlaceholderWritesTheThumbFrameWithTheEffect) {
