@@ -3,6 +3,7 @@
 #include "CommandLine.h"
 #include "common/HostProcs.h"
 #include "RenderCommand.h"
+#include "RenderSettings.h"
 #include "RenderSupport.h"
 #include "video/MediaInput.h"
 #include "video/VideoHost.h"
@@ -73,6 +74,9 @@ int RunPlaceholder(const std::vector<std::string>& args) {
     }
     SetMediaLogging(parsed->Has("--verbose"));
 
+    // Like a render, the placeholder leaves the saved configuration as it is.
+    auto settings = RenderSettings::Prepare(std::nullopt, {}, error);
+    if (!settings) return Fail(kExitFailure, error);
     auto clip = OpenClip(input, error);
     if (!clip) return Fail(kExitFailure, error);
     const ClipInfo& info = clip->frames->Info();

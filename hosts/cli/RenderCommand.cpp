@@ -6,6 +6,7 @@
 #include "CommandLine.h"
 #include "common/HostProcs.h"
 #include "Progress.h"
+#include "RenderSettings.h"
 #include "RenderSupport.h"
 #include "video/EncodeBehind.h"
 #include "video/MediaInput.h"
@@ -45,13 +46,19 @@ const char* const kRenderUsage =
     "  --size WxH      output size (default: INPUT's); frames are scaled to it\n"
     "  --lossless      FFV1 output (.mkv or .nut)\n"
     "  --crf N         H.264 quality, 0 (lossless) to 51 (default 18)\n"
+    "  --red N, --green N, --blue N\n"
+    "                  inversion amount of a channel in percent, 0..100, for this render\n"
+    "  --rect L,T,R,B  the effect rectangle relative to the frame, each 0..1, for this render\n"
+    "  --settings FILE take the configuration from FILE, a settings file as `umbrawash settings`\n"
+    "                  and the dialog write (default: the saved configuration)\n"
     "  --quiet         no progress line\n"
     "  --verbose       let the FFmpeg libraries report more than errors\n"
     "  --debug-blocks  report the plug-in's memory blocks at the end\n"
     "  --bundle DIR    the plug-in bundle (default: Umbrawash.bundle beside this program)\n"
     "\n"
     "The output appears only when complete: it is written beside OUTPUT and renamed at the\n"
-    "end, and removed on failure or Ctrl-C.\n"
+    "end, and removed on failure or Ctrl-C. The saved configuration is only read: the\n"
+    "render works on a private copy of it (or of --settings FILE) with its own changes.\n"
     "Exit status: 0 done, 1 input or output failed, 2 usage, 3 the plug-in failed, 130 interrupted.\n"
     "\n"
     "examples:\n"
@@ -76,6 +83,8 @@ struct RenderJob {
     int crf = 18;
     std::string bundle;
     std::string stillPath; // the demo's before/after still
+    std::optional<std::string> settingsFile;
+    SettingsChange change;
 };
 
 int Usage(const std::string& why) {
@@ -91,11 +100,11 @@ int Fail(const std::string& why) {
 // Reads the arguments into a job; returns an exit status when there is nothing to render.
 std::optional<int> ReadJob(const std::vector<std::string>& args, RenderJob& job) {
     std::string error;
-    auto parsed =
-        ParseArgs(args,
-                  {{"--proxy", "--lossless", "--quiet", "--verbose", "--debug-blocks", "--help"},
-                   {"--start", "--frames", "--fade-in", "--fade-out", "--size", "--crf", "--bundle"}},
-                  error);
+    auto parsed = ParseArgs(args,
+                            {{"--proxy", "--lossless", "--quiet", "--verbose", "--debug-blocks", "--help"},
+                             {"--start", "--frames", "--fade-in", "--fade-out", "--size", "--crf", "--bundle",
+                              "--red", "--green", "--blue", "--rect", "--settings"}},
+                            error);
     if (!parsed) return Usage(error);
     if (parsed->Has("--help")) {
         std::fputs(kRenderUsage, stdout);
@@ -131,6 +140,10 @@ std::optional<int> ReadJob(const std::vector<std::string>& args, RenderJob& job)
         job.size = ParseSize(*text);
         if (!job.size) return Usage("--size needs WIDTHxHEIGHT of 1..4095 each, not '" + *text + "'");
     }
+    auto change = ReadSettingsChange(*parsed, error);
+    if (!change) return Usage(error);
+    job.change = *change;
+    job.settingsFile = parsed->Value("--settings");
     job.proxy = parsed->Has("--proxy");
     job.lossless = parsed->Has("--lossless");
     job.quiet = parsed->Has("--quiet");
@@ -278,6 +291,8 @@ int RunRender(const std::vector<std::string>& args) {
     if (!kind) return Usage(error);
     SetMediaLogging(job.verbose);
 
+    auto settings = RenderSettings::Prepare(job.settingsFile, job.change, error);
+    if (!settings) return Fail(error);
     auto clip = OpenClip(job.input, error);
     if (!clip) return Fail(error);
     const ClipInfo& info = clip->frames->Info();

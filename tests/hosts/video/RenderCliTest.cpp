@@ -2,6 +2,7 @@
 // files made with the ffmpeg command; outputs are decoded with ffmpeg and compared with
 // values computed here from the inputs.
 #include "MediaFiles.h"
+#include "ResourceFileBytes.h"
 #include "TestPaths.h"
 
 #include <gtest/gtest.h>
@@ -77,27 +78,80 @@ TEST(RenderCli, DefaultConfigurationInvertsExactlyOnTheLosslessPaths) {
     EXPECT_FALSE(std::ifstream(dir / "out_021.png").good());
 }
 
-TEST(RenderCli, SavedAmountsAndRectangleGiveTheFormulaInsideAndTheInputOutside) {
-    TempDir dir;
-    std::string in = MakeLosslessInput(dir, 4);
-    auto set = Umbrawash("settings set --red 25 --green 30 --blue 100 --rect 0.25,0.25,0.75,0.75");
-    ASSERT_EQ(set.status, 0) << set.out;
-    auto run = Umbrawash("render '" + in + "' '" + (dir / "out.mkv") + "' --lossless");
-    ASSERT_EQ(run.status, 0) << run.out;
-    auto input = mediafiles::DecodeArgb(in), out = mediafiles::DecodeArgb(dir / "out.mkv");
-    ASSERT_EQ(out.size(), input.size());
-    const double amounts[4] = {0, 25, 30, 100};
+// Pixels of out that differ from the effect with these amounts inside the pixel rectangle
+// [x0, x1) x [y0, y1) and the input outside it.
+size_t WrongPixels(const std::vector<uint8_t>& input, const std::vector<uint8_t>& out, const int amounts[3],
+                   int x0, int y0, int x1, int y1) {
+    if (out.size() != input.size()) return input.size();
     size_t wrong = 0;
-    for (size_t f = 0; f < 4; ++f)
+    for (size_t f = 0; f < input.size() / kFrameBytes; ++f)
         for (int y = 0; y < kH; ++y)
             for (int x = 0; x < kW; ++x) {
                 size_t i = f * kFrameBytes + size_t(y * kW + x) * 4;
-                bool inside = x >= 16 && x < 48 && y >= 12 && y < 36;
+                bool inside = x >= x0 && x < x1 && y >= y0 && y < y1;
                 wrong += out[i] != (inside ? 255 : input[i]);
                 for (int ch = 1; ch < 4; ++ch)
-                    wrong += out[i + ch] != (inside ? Invert(input[i + ch], amounts[ch]) : input[i + ch]);
+                    wrong += out[i + ch] != (inside ? Invert(input[i + ch], amounts[ch - 1]) : input[i + ch]);
             }
-    EXPECT_EQ(wrong, 0u);
+    return wrong;
+}
+
+// The saved settings file with its record's version changed to 2: the plug-in does not
+// read it and, left alone, writes its defaults over it.
+std::vector<UInt8> ForeignSettings(const std::string& path) {
+    auto bytes = testsupport::ReadFileBytes(path);
+    size_t data =
+        size_t(bytes.at(0)) << 24 | size_t(bytes.at(1)) << 16 | size_t(bytes.at(2)) << 8 | bytes.at(3);
+    bytes.at(data + 4 + 4) = 2; // after the entry's length: sizeInBytes, then version
+    return bytes;
+}
+
+TEST(RenderCli, EachRenderUsesItsOwnSettingsAndLeavesTheSavedOnesByteIdentical) {
+    TempDir dir;
+    std::string in = MakeLosslessInput(dir, 4);
+    const std::string saved = std::string(std::getenv("XDG_CONFIG_HOME")) + "/zorlt-Prefs";
+    const std::string other = dir / "other-prefs";
+    ASSERT_EQ(Umbrawash("settings set --red 40 --green 0 --blue 60 --rect 0,0.5,1,1").status, 0);
+    ASSERT_TRUE(std::filesystem::copy_file(saved, other));
+    ASSERT_EQ(Umbrawash("settings set --red 25 --green 30 --blue 100 --rect 0.25,0.25,0.75,0.75").status, 0);
+    auto input = mediafiles::DecodeArgb(in);
+    struct Case {
+        std::string flags;
+        int amounts[3];
+        int x0, y0, x1, y1;
+    };
+    const Case cases[] = {
+        {"", {25, 30, 100}, 16, 12, 48, 36},
+        {"--red 0 --blue 5", {0, 30, 5}, 16, 12, 48, 36},
+        {"--rect 0,0,0.5,1 --green 100", {25, 100, 100}, 0, 0, 32, 48},
+        {"--settings '" + other + "'", {40, 0, 60}, 0, 24, 64, 48},
+        {"--settings '" + other + "' --red 100", {100, 0, 60}, 0, 24, 64, 48},
+    };
+    const auto savedBytes = testsupport::ReadFileBytes(saved);
+    // Two renders at a time, each with settings of its own.
+    for (size_t c = 0; c < std::size(cases); c += 2) {
+        std::string line;
+        for (size_t k = c; k < std::min(c + 2, std::size(cases)); ++k)
+            line += testpaths::Umbrawash() + " render '" + in + "' '" + (dir / std::to_string(k)) +
+                    ".mkv' --lossless --quiet " + cases[k].flags + " & ";
+        ASSERT_EQ(mediafiles::Run(line + "wait").status, 0) << line;
+    }
+    EXPECT_EQ(testsupport::ReadFileBytes(saved), savedBytes);
+    for (size_t k = 0; k < std::size(cases); ++k) {
+        const Case& c = cases[k];
+        auto out = mediafiles::DecodeArgb(dir / std::to_string(k) + ".mkv");
+        EXPECT_EQ(WrongPixels(input, out, c.amounts, c.x0, c.y0, c.x1, c.y1), 0u) << c.flags;
+    }
+    // A saved record the plug-in rejects stays as it is too; the render uses the defaults.
+    testsupport::WriteFileBytes(saved, ForeignSettings(saved));
+    const auto foreign = testsupport::ReadFileBytes(saved);
+    ASSERT_EQ(Umbrawash("render '" + in + "' '" + (dir / "defaults.mkv") + "' --lossless").status, 0);
+    const int full[3] = {100, 100, 100};
+    EXPECT_EQ(WrongPixels(input, mediafiles::DecodeArgb(dir / "defaults.mkv"), full, 0, 0, kW, kH), 0u);
+    EXPECT_EQ(testsupport::ReadFileBytes(saved), foreign);
+    EXPECT_EQ(
+        Umbrawash("render '" + in + "' '" + (dir / "x.mkv") + "' --settings '" + (dir / "none") + "'").status,
+        1);
     EXPECT_EQ(Umbrawash("settings reset").status, 0);
 }
 
