@@ -36,8 +36,7 @@ const char* const kPlaceholderUsage =
 namespace {
 
 int Usage(const std::string& why) {
-    std::fprintf(stderr, "umbrawash placeholder: %s\n%s", why.c_str(), kPlaceholderUsage);
-    return kExitUsage;
+    return UsageError("placeholder", why);
 }
 
 int Fail(int status, const std::string& why) {

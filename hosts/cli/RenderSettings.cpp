@@ -50,7 +50,8 @@ std::unique_ptr<RenderSettings> RenderSettings::Prepare(const std::optional<std:
         error = *file + " holds no settings this program reads (make one with `umbrawash settings`)";
         return {};
     }
-    if (!change.Empty()) {
+    // The private file always holds a whole record, which the render's other processes read.
+    if (!valid || !change.Empty()) {
         ApplySettingsChange(change, config);
         CreateSettingsFile();
         if (!SaveConfig(&config)) {

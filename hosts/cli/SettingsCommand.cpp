@@ -41,9 +41,8 @@ const char* const kSettingsUsage =
 
 namespace {
 
-int UsageError(const std::string& message) {
-    std::fprintf(stderr, "umbrawash settings: %s\n%s", message.c_str(), kSettingsUsage);
-    return kExitUsage;
+int Usage(const std::string& message) {
+    return UsageError("settings", message);
 }
 
 nlohmann::ordered_json Describe(const std::string& path, bool saved, const PluginDataRec& c) {
@@ -95,21 +94,21 @@ int RunSettings(const std::vector<std::string>& args) {
     FlagSpec spec{{"--json", "--help"},
                   {"--red", "--green", "--blue", "--rect", "--standard", "--keep-proportions"}};
     auto parsed = ParseArgs(args, spec, error);
-    if (!parsed) return UsageError(error);
+    if (!parsed) return Usage(error);
     if (parsed->Has("--help")) {
         std::fputs(kSettingsUsage, stdout);
         return kExitOK;
     }
     if (parsed->positional.size() != 1) {
-        return UsageError(parsed->positional.empty() ? "which action: show, reset or set?"
-                                                     : "unexpected argument " + parsed->positional[1]);
+        return Usage(parsed->positional.empty() ? "which action: show, reset or set?"
+                                                : "unexpected argument " + parsed->positional[1]);
     }
     const std::string action = parsed->positional[0];
     bool hasChange = false;
     for (const auto& flag : spec.withValue)
         hasChange = hasChange || parsed->Has(flag);
-    if (action != "set" && hasChange) return UsageError("only 'set' takes values");
-    if (action != "show" && parsed->Has("--json")) return UsageError("--json goes with 'show'");
+    if (action != "set" && hasChange) return Usage("only 'set' takes values");
+    if (action != "show" && parsed->Has("--json")) return Usage("--json goes with 'show'");
 
     auto path = SettingsFilePath();
     if (!path) {
@@ -132,14 +131,14 @@ int RunSettings(const std::vector<std::string>& args) {
         return Store(config, *path);
     }
     if (action == "set") {
-        if (!hasChange) return UsageError("'set' needs at least one value to change");
+        if (!hasChange) return Usage("'set' needs at least one value to change");
         auto change = ReadSettingsChange(*parsed, error);
-        if (!change) return UsageError(error);
+        if (!change) return Usage(error);
         LoadSavedSettings(config);
         ApplySettingsChange(*change, config);
         return Store(config, *path);
     }
-    return UsageError("unknown action '" + action + "'");
+    return Usage("unknown action '" + action + "'");
 }
 
 } // namespace cli

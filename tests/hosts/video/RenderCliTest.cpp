@@ -249,7 +249,7 @@ TEST(RenderCli, ErrorsExitWithTheirStatusAndLeaveNoOutput) {
              Case{"'" + (dir / "text.mp4") + "' " + out, 1, "text.mp4"},
              Case{"'" + in + "' '" + (dir / "no/such/dir/out.mkv") + "' --lossless", 1, "no/such/dir"},
              Case{"'" + in + "' '" + (dir / "out.xyz") + "'", 2, "unknown kind"},
-             Case{"'" + in + "' '" + (dir / "out.mp4") + "' --lossless", 2, ".mkv or .nut"},
+             Case{"'" + in + "' '" + (dir / "out.mp4") + "' --lossless", 2, "ffv1 goes into .mov, .mkv"},
              Case{"'" + in + "' " + out + " --start 4 --frames 3", 1, "beyond"},
              Case{"'" + in + "' " + out + " --frames 0", 2, "--frames"},
              Case{"'" + in + "' " + out + " --size 64by48", 2, "--size"},
