@@ -17,16 +17,20 @@ namespace {
 std::mutex lgMessagesLock;
 std::string lgLastMessage;
 
+// Keeps the first error message, which names the cause; later ones tend to report its
+// consequences.
 void KeepMessage(void* object, int level, const char* format, va_list args) {
     if (level > AV_LOG_ERROR) return;
     char line[1024];
-    int prefix = 1;
+    int prefix = 0;
     av_log_format_line2(object, level, format, args, line, sizeof line, &prefix);
     std::string text = line;
     while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
         text.pop_back();
+    const AVClass* owner = object ? *static_cast<const AVClass* const*>(object) : nullptr;
+    if (owner && owner->item_name) text = std::string(owner->item_name(object)) + ": " + text;
     std::lock_guard<std::mutex> guard(lgMessagesLock);
-    if (!text.empty()) lgLastMessage = text;
+    if (lgLastMessage.empty()) lgLastMessage = text;
 }
 
 // Why a frame size does not suit a pixel format with subsampled colour, or nothing.
@@ -57,7 +61,7 @@ LibraryMessages::~LibraryMessages() {
     av_log_set_callback(av_log_default_callback);
 }
 
-std::string LibraryMessages::Last() const {
+std::string LibraryMessages::First() const {
     std::lock_guard<std::mutex> guard(lgMessagesLock);
     return lgLastMessage;
 }

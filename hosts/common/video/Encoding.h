@@ -59,8 +59,8 @@ class LibraryMessages {
   public:
     LibraryMessages();
     ~LibraryMessages();
-    // The last error message, without its trailing newline.
-    std::string Last() const;
+    // The first error message, without its trailing newline.
+    std::string First() const;
 };
 
 } // namespace hosts::video

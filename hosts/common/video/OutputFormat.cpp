@@ -42,15 +42,10 @@ struct KnownEncoderRec {
 // Encoders and the containers they are known to go into, written and read back (a test
 // checks every pair). An encoder not listed here is tried as it is.
 const KnownEncoderRec kKnownEncoders[] = {
-    {"libx264", ".mp4 .mov .mkv .avi .mxf .nut "},
-    {"libx265", ".mp4 .mov .mkv .nut "},
-    {"libvpx-vp9", ".mp4 .mkv .webm .nut "},
-    {"libaom-av1", ".mp4 .mkv .webm .nut "},
-    {"ffv1", ".mkv .mov .avi .nut "},
-    {"prores_ks", ".mov .mkv .avi .nut "},
-    {"dnxhd", ".mov .mkv .avi .mxf .nut "},
-    {"mpeg4", ".mp4 .mov .mkv .avi .nut "},
-    {"mpeg2video", ".mp4 .mov .mkv .avi .mxf .nut "},
+    {"libx264", ".mp4 .mov .mkv .avi .mxf .nut "}, {"libx265", ".mp4 .mov .mkv .nut "},
+    {"libvpx-vp9", ".mp4 .mkv .webm .nut "},       {"ffv1", ".mkv .mov .avi .nut "},
+    {"prores_ks", ".mov .mkv .avi .nut "},         {"dnxhd", ".mov .mkv .avi .mxf .nut "},
+    {"mpeg4", ".mp4 .mov .mkv .avi .nut "},        {"mpeg2video", ".mp4 .mov .mkv .avi .mxf .nut "},
 };
 
 // Where an encoder's constant quality stops meaning anything (the option allows more).

@@ -179,7 +179,7 @@ bool JoinWriter::Open(const std::string& path, const EncoderSettings& settings, 
     }
     r = avformat_write_header(s.out, nullptr);
     if (r < 0) {
-        std::string said = messages.Last();
+        std::string said = messages.First();
         error = "cannot write " + std::string(avcodec_get_name(first->streams[stream]->codecpar->codec_id)) +
                 " into " + path + ": " + (said.empty() ? AvErrorText(r) : said);
         return false;

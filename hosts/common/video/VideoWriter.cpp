@@ -340,11 +340,13 @@ bool VideoWriter::Check(const OutputSpec& spec, std::string& error) {
     if (writer.Start(spec, true, error) && writer.WriteFrame(black, silence, error) && writer.Finish(error))
         return true;
     const std::string& muxer = spec.muxer.empty() ? spec.encoder.muxer : spec.muxer;
-    std::string said = messages.Last();
+    std::string said = messages.First();
     error = spec.encoder.Describe() + " cannot be written into " + muxer + " (" + spec.path +
             "): " + (said.empty() ? error : said);
-    std::vector<std::string> takes = EncodersFor(spec.encoder.extension);
-    if (!takes.empty()) error += "; " + spec.encoder.extension + " files take " + JoinNames(takes);
+    std::vector<std::string> others = EncodersFor(spec.encoder.extension);
+    others.erase(std::remove(others.begin(), others.end(), spec.encoder.video), others.end());
+    if (!others.empty())
+        error += "; other encoders for " + spec.encoder.extension + " files: " + JoinNames(others);
     return false;
 }
 

@@ -12,6 +12,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -208,15 +209,86 @@ TEST(RenderCli, H264OutputsKeepEveryFrameAndTheAudioExceptInProxyRenders) {
     EXPECT_EQ(mediafiles::CountAudioStreams(dir / "proxy.mp4"), 0);
 }
 
-TEST(RenderCli, TheDemoKeepsItsVideoAndSaysSoWhenTheStillCannotBeMade) {
+// Pixels of the still's halves (before | after) that are not each other's inverse, in the
+// rows from y0 to y1.
+size_t NotInverted(const std::vector<uint8_t>& still, int width, int y0, int y1) {
+    size_t wrong = 0;
+    for (int y = y0; y < y1; ++y)
+        for (int x = 0; x < width / 2; ++x)
+            for (int ch = 1; ch < 4; ++ch) {
+                size_t left = (size_t(y) * size_t(width) + size_t(x)) * 4 + size_t(ch);
+                wrong += still[left + size_t(width / 2) * 4] != 255 - still[left];
+            }
+    return wrong;
+}
+
+TEST(RenderCli, TheDemoWritesALabelledStillAndKeepsItsVideoWhenTheStillCannotBeMade) {
+    for (const char* jobs : {"1", "2"}) {
+        TempDir dir;
+        const std::string demo =
+            "cd '" + dir.path() + "' && " + testpaths::Umbrawash() +
+            " render --frames 4 --red 100 --green 100 --blue 100 --rect 0,0,1,1 --jobs " + jobs;
+        auto run = mediafiles::Run(demo, true);
+        ASSERT_EQ(run.status, 0) << run.out;
+        EXPECT_EQ(mediafiles::CountFrames(dir / "out/demo.mp4"), 4);
+        auto still = mediafiles::DecodeArgb(dir / "out/demo-before-after.png");
+        ASSERT_EQ(still.size(), size_t(1440) * 480 * 4);
+        // Below the labels the halves are the frame and its inverse; the labels differ.
+        EXPECT_EQ(NotInverted(still, 1440, 60, 480), 0u) << jobs;
+        EXPECT_GT(NotInverted(still, 1440, 0, 60), 500u) << jobs;
+
+        // A folder where the still belongs: the still cannot be written, the video can.
+        std::filesystem::remove_all(dir / "out");
+        std::filesystem::create_directories(dir / "out/demo-before-after.png");
+        run = mediafiles::Run(demo, true);
+        EXPECT_EQ(run.status, 1) << run.out;
+        EXPECT_NE(run.out.find("no before/after still out/demo-before-after.png"), std::string::npos)
+            << run.out;
+        EXPECT_EQ(mediafiles::CountFrames(dir / "out/demo.mp4"), 4) << jobs;
+    }
+}
+
+TEST(RenderCli, AnyEncoderFromTheCommandLineAndImpossibleOnesFailBeforeAnyFrame) {
     TempDir dir;
-    // A folder where the still belongs: the still cannot be written, the video can.
-    std::filesystem::create_directories(dir / "out/demo-before-after.png");
-    auto run =
-        mediafiles::Run("cd '" + dir.path() + "' && " + testpaths::Umbrawash() + " render --frames 4", true);
-    EXPECT_EQ(run.status, 1) << run.out;
-    EXPECT_NE(run.out.find("out/demo-before-after.png"), std::string::npos) << run.out;
-    EXPECT_EQ(mediafiles::CountFrames(dir / "out/demo.mp4"), 4);
+    std::string in = dir / "in.mkv";
+    ASSERT_TRUE(
+        mediafiles::Ffmpeg("-f lavfi -i testsrc2=s=64x48:r=25 -f lavfi -i sine=r=44100 -frames:v 4 -t 0.3 "
+                           "-c:v ffv1 -c:a flac '" +
+                           in + "'"));
+    struct Case {
+        std::string output, flags, streams;
+    };
+    for (const Case& c :
+         {Case{"out.mov", "--codec prores_ks --pix-fmt yuv444p10le", "prores,yuv444p10le\naac\n"},
+          Case{"out.webm", "--crf 40", "vp9,yuv420p\nopus\n"}}) {
+        auto run = Umbrawash("render '" + in + "' '" + (dir / c.output) + "' " + c.flags);
+        ASSERT_EQ(run.status, 0) << run.out;
+        EXPECT_EQ(mediafiles::Run("ffprobe -v error -show_entries stream=codec_name,pix_fmt -of csv=p=0 '" +
+                                  (dir / c.output) + "'")
+                      .out,
+                  c.streams);
+        std::filesystem::remove(dir / c.output);
+    }
+    struct Refusal {
+        std::string output, flags;
+        int status;
+        std::string says;
+    };
+    for (const Refusal& c :
+         {Refusal{"out.webm", "--codec libx264", 2,
+                  "libx264 does not go into .webm files; .webm files take libvpx-vp9"},
+          // DNxHR's smallest frame is larger than the clip's: found by the one-frame check.
+          Refusal{"out.mov", "--codec dnxhd --jobs 1", 1, "dnxhd yuv422p profile dnxhr_hq cannot be written"},
+          Refusal{"out.mov", "--codec dnxhd --jobs 2", 1, "at least 256x120"}}) {
+        auto run = mediafiles::Run(testpaths::Umbrawash() + " render '" + in + "' '" + (dir / c.output) +
+                                       "' " + c.flags + " --report-progress 1",
+                                   true);
+        EXPECT_EQ(run.status, c.status) << c.flags;
+        EXPECT_NE(run.out.find(c.says), std::string::npos) << run.out;
+        // No frame was rendered: no line of progress.
+        EXPECT_FALSE(std::regex_search(run.out, std::regex("(^|\n)[0-9]+\n"))) << run.out;
+    }
+    ExpectOnlyFiles(dir, {"in.mkv"});
 }
 
 TEST(RenderCli, PlaceholderWritesTheThumbFrameWithTheEffect) {
