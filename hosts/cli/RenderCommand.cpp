@@ -193,6 +193,7 @@ std::optional<int> ChooseOutput(const RenderJob& job, hosts::video::OutputSpec& 
     auto encoder = ChooseEncoder(job.output, e, error);
     if (!encoder) return UsageError("render", error);
     spec.encoder = *encoder;
+    spec.encoder.threads = job.threads;
     return std::nullopt;
 }
 
@@ -318,6 +319,7 @@ int RunRender(const std::vector<std::string>& args) {
     OutputSpec spec;
     if (auto status = ChooseOutput(job, spec)) return *status;
     SetMediaLogging(job.verbose);
+    SetDecodeThreads(job.threads);
 
     std::string error;
     auto settings = RenderSettings::Prepare(job.settingsFile, job.change, error);

@@ -58,6 +58,8 @@ const char* const kRenderUsage =
     "  --segment K/N   render only the K-th of N consecutive parts of the clip, as part of the\n"
     "                  whole clip (same fades), into PIECE.mkv for `umbrawash join`; a\n"
     "                  complete piece of the same render at PIECE is kept, not made again\n"
+    "  --threads N     threads of the FFmpeg decoder and encoder (default: one per core; with\n"
+    "                  --jobs, the cores shared out among the segments)\n"
     "  --report-progress FD\n"
     "                  write the number of frames done to file descriptor FD, a line at a time\n"
     "others:\n"
@@ -86,20 +88,15 @@ namespace {
 
 constexpr int kDemoFades = 30;
 
-const FlagSpec kRenderFlags = {{"--proxy", "--lossless", "--quiet", "--verbose", "--debug-blocks", "--help"},
-                               {"--start", "--frames", "--fade-in", "--fade-out", "--size", "--crf",
-                                "--bundle", "--red", "--green", "--blue", "--rect", "--settings", "--codec",
-                                "--pix-fmt", "--bitrate", "--jobs", "--segment", "--report-progress",
-                                "--still"}};
+const FlagSpec kRenderFlags = {
+    {"--proxy", "--lossless", "--quiet", "--verbose", "--debug-blocks", "--help"},
+    {"--start",  "--frames",  "--fade-in", "--fade-out", "--size",    "--crf",
+     "--bundle", "--red",     "--green",   "--blue",     "--rect",    "--settings",
+     "--codec",  "--pix-fmt", "--bitrate", "--jobs",     "--segment", "--report-progress",
+     "--still",  "--threads"}};
 
 int Usage(const std::string& why) {
     return UsageError("render", why);
-}
-
-int CoreCount() {
-    cpu_set_t cpus;
-    if (sched_getaffinity(0, sizeof cpus, &cpus) == 0) return std::max(CPU_COUNT(&cpus), 1);
-    return 1;
 }
 
 // "K/N" with 1 <= K <= N.
@@ -120,7 +117,8 @@ std::optional<int> ReadCounts(const ParsedArgs& parsed, RenderJob& job) {
     int frames = -1, jobs = -1;
     for (CountFlag f : {CountFlag{"--start", &job.start}, CountFlag{"--frames", &frames},
                         CountFlag{"--fade-in", &job.fadeIn}, CountFlag{"--fade-out", &job.fadeOut},
-                        CountFlag{"--jobs", &jobs}, CountFlag{"--report-progress", &job.progressFd}}) {
+                        CountFlag{"--jobs", &jobs}, CountFlag{"--report-progress", &job.progressFd},
+                        CountFlag{"--threads", &job.threads}}) {
         if (auto text = parsed.Value(f.flag)) {
             auto n = ParseCount(*text);
             if (!n) return Usage(std::string(f.flag) + " needs a whole number, not '" + *text + "'");
@@ -130,7 +128,7 @@ std::optional<int> ReadCounts(const ParsedArgs& parsed, RenderJob& job) {
     if (frames == 0) return Usage("--frames must be at least 1");
     if (frames > 0) job.frames = frames;
     if (jobs == 0) return Usage("--jobs must be at least 1");
-    job.jobs = jobs > 0 ? jobs : CoreCount();
+    job.jobs = jobs > 0 ? jobs : UsableCores();
     return std::nullopt;
 }
 
@@ -154,6 +152,12 @@ std::optional<int> ReadEncoding(const ParsedArgs& parsed, RenderJob& job) {
 }
 
 } // namespace
+
+int UsableCores() {
+    cpu_set_t cpus;
+    if (sched_getaffinity(0, sizeof cpus, &cpus) == 0) return std::max(CPU_COUNT(&cpus), 1);
+    return 1;
+}
 
 std::optional<int> ReadRenderJob(const std::vector<std::string>& args, RenderJob& job) {
     std::string error;
@@ -202,9 +206,9 @@ std::optional<int> ReadRenderJob(const std::vector<std::string>& args, RenderJob
 std::vector<std::string> SegmentOptions(const ParsedArgs& args) {
     // The segments get these from the job itself, as it stands after the defaults.
     static const std::set<std::string> kOwnFlags = {
-        "--jobs",   "--segment", "--report-progress", "--still", "--quiet",   "--red",      "--green",
-        "--blue",   "--rect",    "--settings",        "--codec", "--pix-fmt", "--lossless", "--start",
-        "--frames", "--fade-in", "--fade-out"};
+        "--jobs",   "--segment", "--report-progress", "--still",  "--quiet",   "--red",      "--green",
+        "--blue",   "--rect",    "--settings",        "--codec",  "--pix-fmt", "--lossless", "--start",
+        "--frames", "--fade-in", "--fade-out",        "--threads"};
     std::vector<std::string> options;
     for (const auto& flag : args.switches)
         if (!kOwnFlags.count(flag)) options.push_back(flag);

@@ -36,9 +36,13 @@ struct RenderJob {
     SettingsChange change;
     std::optional<SegmentRec> segment;
     int jobs = 1;
+    int threads = 0; // decoder and encoder threads; 0: as many as the cores
     int progressFd = -1;
     ParsedArgs args; // as given, for the processes of a render in segments
 };
+
+// The cores this process may run on.
+int UsableCores();
 
 // Reads the arguments into a job; returns an exit status when there is nothing to render
 // (--help, or a usage error, which it reports).

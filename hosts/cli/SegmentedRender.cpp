@@ -76,6 +76,9 @@ std::vector<std::string> SegmentArguments(const RenderJob& job, const RenderSett
                              std::to_string(job.fadeIn),
                              "--fade-out",
                              std::to_string(job.fadeOut)});
+    // The segments share the cores out among them rather than each taking them all.
+    int threads = job.threads > 0 ? job.threads : std::max(1, UsableCores() / n);
+    args.insert(args.end(), {"--threads", std::to_string(threads)});
     if (!still.empty()) args.insert(args.end(), {"--still", still});
     for (const std::string& option : SegmentOptions(job.args))
         args.push_back(option);

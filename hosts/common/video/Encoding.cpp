@@ -81,7 +81,7 @@ CodecPtr OpenVideoEncoder(const EncoderSettings& s, int width, int height, Ratio
     c->pix_fmt = av_get_pix_fmt(s.pixFmt.c_str());
     c->framerate = {frameRate.num, frameRate.den};
     c->time_base = av_inv_q(c->framerate);
-    c->thread_count = 0;
+    c->thread_count = s.threads;
     // Constant quality replaces the default bitrate; a fixed quantizer overrides it.
     if (s.bitrate)
         c->bit_rate = *s.bitrate;

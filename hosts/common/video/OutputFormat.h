@@ -31,6 +31,7 @@ struct EncoderSettings {
     std::optional<int64_t> bitrate;
     std::optional<int> qscale; // a fixed quantizer for encoders without a constant quality mode
     std::string profile;       // the encoder's "profile" option, when one is needed
+    int threads = 0;           // the encoder's threads (0: as many as there are cores)
     std::string audio;         // "aac"
     int audioRate = 0;         // 0: the clip's own rate
 

@@ -369,7 +369,7 @@ TEST(RenderCli, CtrlCStopsTheRenderAndRemovesThePartialOutput) {
 }
 
 TEST(RenderCli, EveryCommandHasHelpWithAnExample) {
-    for (const char* command : {"render", "placeholder"}) {
+    for (const char* command : {"render", "placeholder", "join"}) {
         auto run = Umbrawash(std::string(command) + " --help");
         EXPECT_EQ(run.status, 0);
         EXPECT_NE(run.out.find("usage: umbrawash " + std::string(command)), std::string::npos);
