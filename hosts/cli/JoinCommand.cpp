@@ -204,16 +204,16 @@ int JoinPieces(const std::vector<std::string>& paths, const std::string& output,
     };
     CatchInterrupts();
     JoinWriter writer;
-    if (!writer.Open(output, *settings, pieces.front().path, rate, audio ? audioInfo : AudioInfo{}, error))
+    if (!writer.Open(output, *settings, pieces.front().path, rate, ReorderOf(pieces),
+                     audio ? audioInfo : AudioInfo{}, error))
         return Fail(who, error);
-    int reorder = ReorderOf(pieces);
     Progress progress(int(pieces.size()), !quiet);
     for (size_t i = 0; i < pieces.size(); ++i) {
         if (Interrupted()) {
             std::fprintf(stderr, "%s: interrupted; no output written\n", who.c_str());
             return kExitInterrupted;
         }
-        if (!writer.AddPiece(pieces[i].path, pieces[i].record.first, reorder, audioOfFrame, error))
+        if (!writer.AddPiece(pieces[i].path, pieces[i].record.first, audioOfFrame, error))
             return Fail(who, error);
         progress.Update(int(i + 1));
     }

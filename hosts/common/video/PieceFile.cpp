@@ -95,6 +95,7 @@ struct JoinWriter::State {
     BsfPtr headers;
     Rational rate;
     AVRational frameUnit{1, 1};
+    int reorder = 0;
     int audioFrames = 0; // frames whose audio is written
     int videoFrames = 0; // frames copied
     PacketPtr packet{av_packet_alloc()};
@@ -150,6 +151,9 @@ struct JoinWriter::State {
         }
         avcodec_parameters_copy(video->codecpar, par);
         video->codecpar->codec_tag = 0;
+        // The pieces' container does not keep the decoder's delay; containers that index
+        // frames by their order of display need it.
+        video->codecpar->video_delay = reorder;
         video->time_base = frameUnit;
         video->avg_frame_rate = av_inv_q(frameUnit);
         return !clipAudio.present || audio.Open(out, settings.audio, settings.audioRate, clipAudio, error);
@@ -160,8 +164,9 @@ JoinWriter::JoinWriter() : state_(std::make_unique<State>()) {}
 JoinWriter::~JoinWriter() = default;
 
 bool JoinWriter::Open(const std::string& path, const EncoderSettings& settings, const std::string& firstPiece,
-                      Rational frameRate, const AudioInfo& audio, std::string& error) {
+                      Rational frameRate, int reorder, const AudioInfo& audio, std::string& error) {
     State& s = *state_;
+    s.reorder = reorder;
     s.finalPath = path;
     s.partialPath = PartialNameFor(path);
     s.rate = frameRate;
@@ -193,7 +198,7 @@ bool JoinWriter::Open(const std::string& path, const EncoderSettings& settings, 
     return true;
 }
 
-bool JoinWriter::AddPiece(const std::string& path, int first, int reorder, const FrameAudioFn& audioOfFrame,
+bool JoinWriter::AddPiece(const std::string& path, int first, const FrameAudioFn& audioOfFrame,
                           std::string& error) {
     State& s = *state_;
     int stream = -1;
@@ -208,7 +213,7 @@ bool JoinWriter::AddPiece(const std::string& path, int first, int reorder, const
         // file order `reorder` frames ahead.
         AVPacket* p = s.packet.get();
         p->pts = first + FrameOfTime(double(p->pts) * av_q2d(tb), s.rate);
-        p->dts = first + decoded++ - reorder;
+        p->dts = first + decoded++ - s.reorder;
         p->duration = 1;
         p->pos = -1;
         if (!s.WriteVideo(p, error)) return false;

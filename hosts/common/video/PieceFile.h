@@ -41,14 +41,13 @@ class JoinWriter {
     JoinWriter();
     ~JoinWriter(); // an unfinished output is removed
     // Starts the output at path in the container of `settings`, its video stream copied from
-    // `firstPiece`, with the audio of `audio` (when present) encoded as `settings` say.
+    // `firstPiece`, with the audio of `audio` (when present) encoded as `settings` say. The
+    // pieces' packets are decoded at most `reorder` frames before they are shown.
     bool Open(const std::string& path, const EncoderSettings& settings, const std::string& firstPiece,
-              Rational frameRate, const AudioInfo& audio, std::string& error);
+              Rational frameRate, int reorder, const AudioInfo& audio, std::string& error);
     // Copies the packets of a piece whose first frame is frame `first` of the clip; the
-    // clip's audio follows the frames written. Packets are decoded `reorder` frames before
-    // they are shown at most (the same for every piece, so that decoding times rise).
-    bool AddPiece(const std::string& path, int first, int reorder, const FrameAudioFn& audioOfFrame,
-                  std::string& error);
+    // clip's audio follows the frames written.
+    bool AddPiece(const std::string& path, int first, const FrameAudioFn& audioOfFrame, std::string& error);
     // Writes the rest of the audio, up to `frames` frames, and moves the output into place.
     bool Finish(int frames, const FrameAudioFn& audioOfFrame, std::string& error);
 
