@@ -12,7 +12,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <regex>
+#include <sstream>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -286,7 +286,10 @@ TEST(RenderCli, AnyEncoderFromTheCommandLineAndImpossibleOnesFailBeforeAnyFrame)
         EXPECT_EQ(run.status, c.status) << c.flags;
         EXPECT_NE(run.out.find(c.says), std::string::npos) << run.out;
         // No frame was rendered: no line of progress.
-        EXPECT_FALSE(std::regex_search(run.out, std::regex("(^|\n)[0-9]+\n"))) << run.out;
+        std::istringstream lines(run.out);
+        for (std::string line; std::getline(lines, line);)
+            EXPECT_FALSE(!line.empty() && line.find_first_not_of("0123456789") == std::string::npos)
+                << run.out;
     }
     ExpectOnlyFiles(dir, {"in.mkv"});
 }
