@@ -45,9 +45,9 @@ struct KnownEncoderRec {
 // and MPEG-2 video here.
 const KnownEncoderRec kKnownEncoders[] = {
     {"libx264", ".mp4 .mov .mkv .avi .nut "}, {"libx265", ".mp4 .mov .mkv .nut "},
-    {"libvpx-vp9", ".mp4 .mkv .webm .nut "},       {"ffv1", ".mkv .mov .avi .nut "},
-    {"prores_ks", ".mov .mkv .avi .nut "},         {"dnxhd", ".mov .mkv .avi .mxf .nut "},
-    {"mpeg4", ".mp4 .mov .mkv .avi .nut "},        {"mpeg2video", ".mp4 .mov .mkv .avi .mxf .nut "},
+    {"libvpx-vp9", ".mp4 .mkv .webm .nut "},  {"ffv1", ".mkv .mov .avi .nut "},
+    {"prores_ks", ".mov .mkv .avi .nut "},    {"dnxhd", ".mov .mkv .avi .mxf .nut "},
+    {"mpeg4", ".mp4 .mov .mkv .avi .nut "},   {"mpeg2video", ".mp4 .mov .mkv .avi .mxf .nut "},
 };
 
 // Where an encoder's constant quality stops meaning anything (the option allows more).
