@@ -21,6 +21,8 @@ namespace {
 constexpr size_t kCachedFrames = 8;
 constexpr int kForwardSpan = 12;
 
+int lgDecodeThreads = 0; // SetDecodeThreads
+
 InputPtr OpenContainer(const std::string& path, std::string& error) {
     AVFormatContext* raw = nullptr;
     int r = avformat_open_input(&raw, path.c_str(), nullptr, nullptr);
@@ -49,7 +51,7 @@ CodecPtr OpenDecoder(const AVStream* stream, const std::string& path, std::strin
         error = "cannot set up the decoder for " + path;
         return {};
     }
-    ctx->thread_count = 0;
+    ctx->thread_count = lgDecodeThreads;
     ctx->pkt_timebase = stream->time_base;
     int r = avcodec_open2(ctx.get(), codec, nullptr);
     if (r < 0) {
@@ -65,6 +67,10 @@ std::string AvErrorText(int code) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
     av_strerror(code, text, sizeof text);
     return text;
+}
+
+void SetDecodeThreads(int threads) {
+    lgDecodeThreads = threads;
 }
 
 void SetMediaLogging(bool verbose) {

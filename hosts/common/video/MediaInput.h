@@ -13,6 +13,8 @@ namespace hosts::video {
 
 // Quiets the libraries' own messages below errors, or lets them speak (verbose).
 void SetMediaLogging(bool verbose);
+// Threads each decoder opened from now on may use (0: as many as there are cores).
+void SetDecodeThreads(int threads);
 
 class MediaInput final : public FrameSource {
   public:
