@@ -1,0 +1,276 @@
+#!/usr/bin/env bash
+# Renders clips on a Slurm cluster: each clip is cut into segments, a job array renders one
+# segment a task with `umbrawash render --segment K/N`, and a join job that waits for the
+# whole array joins the pieces with `umbrawash join`. See --help.
+set -euo pipefail
+
+usage() {
+    cat <<'EOF'
+usage: slurm-render.sh [options] INPUT OUTPUT [-- RENDER OPTIONS]
+       slurm-render.sh [options] --out-dir DIR INPUT... [-- RENDER OPTIONS]
+
+Submits the render of each clip to Slurm: a job array with one task per segment, each
+task rendering its segment with `umbrawash render INPUT PIECE --segment K/N`, and a join
+job that starts once every task has succeeded and joins the pieces into OUTPUT without
+re-encoding. Each clip gets its own array and join, so a clip is done as soon as its own
+segments are, and a failed segment holds up only its own clip.
+
+All paths must be on a folder that every node shares. The pieces go to a folder
+OUTPUT.pieces beside OUTPUT (or in --pieces-dir), with the Slurm logs in its log/ folder;
+after a successful join the pieces are removed and the logs kept.
+
+Running the same command again finishes what is not done: clips whose OUTPUT exists are
+skipped, and of the others only the segments whose piece is missing are rendered before
+the join. A task that fails or is killed leaves no piece, and its clip's join is
+cancelled. Pieces from other options are refused: remove their folder to start over.
+
+  --segments N       segments per clip (default 8); each is one task and one process
+  --out-dir DIR      render each INPUT to DIR/NAME.EXT, NAME being INPUT's name
+                     without its extension
+  --ext EXT          the outputs' extension with --out-dir (default mp4, mkv with
+                     --lossless)
+  --pieces-dir DIR   where the clips' pieces folders go (default: beside each OUTPUT),
+                     such as a scratch file system
+  --keep-pieces      keep the pieces after the join
+  --umbrawash PATH   the umbrawash command on the nodes (default: umbrawash as found on
+                     PATH here)
+  --partition NAME   the Slurm partition (sbatch --partition)
+  --sbatch ARG       one more argument for every sbatch call; repeat for more, such as
+                     --sbatch --time=1:00:00 --sbatch --account=video
+  --help             this text
+
+RENDER OPTIONS go to every segment's `umbrawash render` as they are (see
+`umbrawash render --help`): --start, --frames, --fade-in, --fade-out, --size, --lossless,
+--crf, ...; all segments of a clip are rendered as part of the whole clip.
+
+Prints, for each clip, its jobs and where its output will appear.
+
+examples:
+  slurm-render.sh --segments 32 film.mp4 film-inverted.mp4 -- --fade-in 48 --fade-out 48
+  slurm-render.sh --segments 4 --out-dir /shared/done --partition video /shared/clips/*.mov
+  slurm-render.sh --segments 16 master.mkv exact.mkv -- --lossless
+EOF
+}
+
+die() {
+    echo "slurm-render: $*" >&2
+    exit 1
+}
+
+bad_usage() {
+    echo "slurm-render: $*" >&2
+    echo "slurm-render: see slurm-render.sh --help" >&2
+    exit 2
+}
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+task_script=$here/slurm-render-task.sh
+
+segments=8
+out_dir=""
+ext=""
+pieces_root=""
+keep_pieces=0
+umbrawash=""
+sbatch_args=()
+positional=()
+render_args=()
+
+# Options take their value as the next argument or after '='.
+while (($#)); do
+    arg=$1
+    shift
+    value=""
+    case "$arg" in
+        --*=*) value=${arg#*=}; arg=${arg%%=*} ;;
+        --segments | --out-dir | --ext | --pieces-dir | --umbrawash | --partition | --sbatch)
+            (($#)) || bad_usage "$arg needs a value"
+            value=$1
+            shift
+            ;;
+    esac
+    case "$arg" in
+        --help) usage; exit 0 ;;
+        --segments) segments=$value ;;
+        --out-dir) out_dir=$value ;;
+        --ext) ext=$value ;;
+        --pieces-dir) pieces_root=$value ;;
+        --keep-pieces) keep_pieces=1 ;;
+        --umbrawash) umbrawash=$value ;;
+        --partition) sbatch_args+=("--partition=$value") ;;
+        --sbatch) sbatch_args+=("$value") ;;
+        --) render_args=("$@"); break ;;
+        -*) bad_usage "unknown option $arg" ;;
+        *) positional+=("$arg") ;;
+    esac
+done
+
+if ! [[ "$segments" =~ ^[1-9][0-9]{0,5}$ ]]; then
+    bad_usage "--segments needs a whole number from 1, not '$segments'"
+fi
+for arg in "${render_args[@]}"; do
+    case "$arg" in
+        --segment | --segment=* | --jobs | --jobs=*) bad_usage "$arg is set here, per task: leave it out" ;;
+    esac
+done
+
+lossless=0
+quiet=0
+for arg in "${render_args[@]}"; do
+    case "$arg" in
+        --lossless) lossless=1 ;;
+        --quiet) quiet=1 ;;
+    esac
+done
+# Progress lines are for terminals, not for Slurm's logs.
+((quiet)) || render_args+=(--quiet)
+
+inputs=()
+outputs=()
+if [ -n "$out_dir" ]; then
+    ((${#positional[@]})) || bad_usage "--out-dir needs at least one INPUT"
+    [ -d "$out_dir" ] || die "no such folder: $out_dir"
+    if [ -z "$ext" ]; then
+        ext=mp4
+        ((lossless == 0)) || ext=mkv
+    fi
+    [[ "$ext" =~ ^[A-Za-z0-9]+$ ]] || bad_usage "--ext needs an extension such as mp4, not '$ext'"
+    for input in "${positional[@]}"; do
+        name=$(basename -- "$input")
+        inputs+=("$input")
+        outputs+=("$out_dir/${name%.*}.$ext")
+    done
+else
+    [ -z "$ext" ] || bad_usage "--ext goes with --out-dir"
+    ((${#positional[@]} == 2)) || bad_usage "give INPUT and OUTPUT, or --out-dir DIR and the INPUTs"
+    inputs=("${positional[0]}")
+    outputs=("${positional[1]}")
+fi
+
+if [ -z "$umbrawash" ]; then
+    umbrawash=$(command -v umbrawash) ||
+        die "umbrawash is not on PATH here: install it on every node, or give --umbrawash PATH"
+elif [ -e "$umbrawash" ]; then
+    umbrawash=$(realpath -- "$umbrawash")
+fi
+command -v sbatch >/dev/null || die "sbatch is not on PATH: run this where Slurm jobs are submitted"
+[ -z "$pieces_root" ] || [ -d "$pieces_root" ] || die "no such folder: $pieces_root"
+
+# Every path is made absolute here: the tasks run elsewhere, in other folders.
+declare -A seen_output=()
+for i in "${!inputs[@]}"; do
+    [ -f "${inputs[$i]}" ] || die "no such input file: ${inputs[$i]}"
+    inputs[i]=$(realpath -- "${inputs[$i]}")
+    out_folder=$(dirname -- "${outputs[$i]}")
+    [ -d "$out_folder" ] || die "no such folder for the output: $out_folder"
+    outputs[i]=$(realpath -m -- "${outputs[$i]}")
+    out_ext=${outputs[$i]##*.}
+    [[ "${outputs[$i]}" == *.* && "$out_ext" =~ ^[A-Za-z0-9]+$ ]] ||
+        die "the output needs an extension such as .mp4 or .mkv: ${outputs[$i]}"
+    [ -z "${seen_output[${outputs[$i]}]:-}" ] ||
+        die "${seen_output[${outputs[$i]}]} and ${inputs[$i]} would both render to ${outputs[$i]}"
+    seen_output[${outputs[$i]}]=${inputs[$i]}
+done
+
+# The saved configuration, where umbrawash keeps it: $XDG_CONFIG_HOME when that is an
+# absolute path, else ~/.config.
+config_home=${XDG_CONFIG_HOME:-}
+[[ "$config_home" == /* ]] || config_home=${HOME:-}/.config
+saved_settings=$config_home/zorlt-Prefs
+
+# The number of the job that sbatch --parsable printed ("ID" or "ID;CLUSTER").
+submit() {
+    local out
+    out=$(sbatch --parsable "${sbatch_args[@]}" "$@") || return 1
+    echo "${out%%;*}"
+}
+
+# Prints the numbers of those of the given jobs that Slurm still has queued or running.
+jobs_in_flight() {
+    local id state
+    for id in "$@"; do
+        state=$(squeue -h -o %T -j "$id" 2>/dev/null) || continue
+        [ -z "$state" ] || echo "$id"
+    done
+}
+
+# Submits one clip's segments that have no piece yet and its join, and prints what it did;
+# returns 1 when the clip cannot be submitted.
+submit_clip() {
+    local input=$1 output=$2
+    local name dir width piece_name render k piece array_id join_id earlier in_flight
+    name=$(basename -- "$output")
+    dir=${pieces_root:+$(realpath -- "$pieces_root")/$name.pieces}
+    dir=${dir:-$output.pieces}
+    if [ -e "$output" ]; then
+        echo "$name: done already: $output (remove it to render it again)"
+        return 0
+    fi
+    width=${#segments}
+    ((width >= 3)) || width=3
+    piece_name="segment-%0${width}d-of-$segments.${output##*.}"
+
+    # A pieces folder remembers the render it holds, so that a rerun with other options
+    # does not join pieces of two renders. It also keeps a copy of the saved configuration
+    # as it was at the first submission: every segment renders with that one, whatever
+    # the nodes' home folders hold or the user saves meanwhile.
+    render=$(printf '%q ' "$input" "$segments" "${render_args[@]}")
+    if [ -f "$dir/render" ]; then
+        if [ "$(cat -- "$dir/render")" != "$render" ]; then
+            echo "slurm-render: $dir holds pieces of another render of $name (other input, segments or options): remove it to start over" >&2
+            return 1
+        fi
+    else
+        mkdir -p -- "$dir/log" "$dir/settings"
+        [ ! -f "$saved_settings" ] || cp -- "$saved_settings" "$dir/settings/"
+        printf '%s\n' "$render" >"$dir/render"
+    fi
+    if [ -f "$dir/jobs" ]; then
+        mapfile -t earlier <"$dir/jobs"
+        mapfile -t in_flight < <(jobs_in_flight "${earlier[@]}")
+        if ((${#in_flight[@]})); then
+            echo "$name: still queued or running as job ${in_flight[*]}: left alone"
+            return 0
+        fi
+    fi
+
+    local missing=()
+    for ((k = 1; k <= segments; k++)); do
+        # shellcheck disable=SC2059 # the pattern is ours: digits, a %d and an extension
+        printf -v piece "$piece_name" "$k"
+        [ -e "$dir/$piece" ] || missing+=("$k")
+    done
+
+    local common=(--job-name="umbrawash:$name")
+    array_id=""
+    if ((${#missing[@]})); then
+        local list
+        list=$(IFS=,; echo "${missing[*]}")
+        array_id=$(submit "${common[@]}" --array="$list" --output="$dir/log/segment-%a.log" \
+            "$task_script" segment "$umbrawash" "$input" "$dir" "$piece_name" "$segments" \
+            "${render_args[@]}") || { echo "slurm-render: $name: sbatch refused the segments' job array" >&2; return 1; }
+    fi
+    local after=()
+    [ -z "$array_id" ] || after=(--dependency="afterok:$array_id" --kill-on-invalid-dep=yes)
+    if ! join_id=$(submit "${common[@]}" "${after[@]}" --output="$dir/log/join.log" \
+        "$task_script" join "$umbrawash" "$dir" "$piece_name" "$segments" "$output" "$keep_pieces"); then
+        [ -z "$array_id" ] || scancel "$array_id" || true
+        echo "slurm-render: $name: sbatch refused the join job" >&2
+        return 1
+    fi
+    printf '%s\n' ${array_id:+"$array_id"} "$join_id" >"$dir/jobs"
+
+    if [ -n "$array_id" ]; then
+        echo "$name: segments ${missing[*]} of $segments as job array $array_id, join as job $join_id"
+    else
+        echo "$name: all $segments pieces there; join as job $join_id"
+    fi
+    echo "  output: $output"
+    echo "  pieces and logs: $dir"
+}
+
+failed=0
+for i in "${!inputs[@]}"; do
+    submit_clip "${inputs[$i]}" "${outputs[$i]}" || failed=$((failed + 1))
+done
+((failed == 0)) || die "$failed of ${#inputs[@]} clips not submitted"

@@ -1,0 +1,246 @@
+#!/usr/bin/env python3
+"""scripts/slurm-render.sh on a real one-node Slurm cluster, against one-process renders.
+
+usage: slurm_render_test.py UMBRAWASH SLURM_RENDER WORKDIR
+
+Starts munged, slurmctld and slurmd on this machine with a generated slurm.conf (this
+machine's name, CPUs and memory; everything else in a temporary folder) and renders two
+clips through the script's job arrays, with a saved configuration. The first task of
+segment 2 of clip a is killed mid-write, so clip a's join must be cancelled while clip b is
+joined. A second run of the script must then render only that segment, with the
+configuration saved at the first run although it has been reset since, and join clip a.
+Both outputs must have the frames of a one-process render, bit for bit. Needs root and the
+packages slurm-wlm and munge; skipped (exit 77) without them.
+"""
+import os
+import re
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+SKIP = 77
+OPTIONS = ["--lossless", "--fade-in", "8", "--fade-out", "8"]
+SEGMENTS = 3
+WAIT_SECONDS = 180
+
+
+def fail(message):
+    print("slurm_render_test: " + message, file=sys.stderr)
+    sys.exit(1)
+
+
+def run(args, **kwargs):
+    result = subprocess.run(args, capture_output=True, text=True, timeout=120, **kwargs)
+    if result.returncode != 0:
+        fail("%s failed (%d):\n%s%s" % (" ".join(args), result.returncode, result.stdout, result.stderr[-3000:]))
+    return result.stdout
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+class Cluster:
+    """munged, slurmctld and slurmd in the foreground, all state and logs in one folder."""
+
+    def __init__(self):
+        # munged wants its socket's folder and every folder above it searchable by all.
+        self.dir = tempfile.mkdtemp(prefix="umbrawash-slurm-")
+        os.chmod(self.dir, 0o755)
+        self.env = dict(os.environ, SLURM_CONF=self.path("slurm.conf"))
+        self.daemons = []
+
+    def path(self, name):
+        return os.path.join(self.dir, name)
+
+    def write_conf(self):
+        node = run(["slurmd", "-C"]).splitlines()[0]  # NodeName=... CPUs=... RealMemory=...
+        name = re.match(r"NodeName=(\S+)", node).group(1)
+        for folder in ("state", "spool"):
+            os.mkdir(self.path(folder))
+        conf = f"""\
+ClusterName=umbrawash-test
+SlurmctldHost={name}(127.0.0.1)
+SlurmctldPort={free_port()}
+SlurmdPort={free_port()}
+SlurmUser=root
+SlurmdUser=root
+AuthType=auth/munge
+CredType=cred/munge
+AuthInfo=socket={self.path("munge.socket")}
+StateSaveLocation={self.path("state")}
+SlurmdSpoolDir={self.path("spool")}
+SlurmctldPidFile={self.path("slurmctld.pid")}
+SlurmdPidFile={self.path("slurmd.pid")}
+SlurmctldLogFile={self.path("slurmctld.log")}
+SlurmdLogFile={self.path("slurmd.log")}
+ProctrackType=proctrack/pgid
+TaskPlugin=task/none
+JobAcctGatherType=jobacct_gather/none
+AccountingStorageType=accounting_storage/none
+SelectType=select/cons_tres
+SelectTypeParameters=CR_Core
+MpiDefault=none
+ReturnToService=2
+# Schedule jobs as they come and as others end, not every three seconds.
+SchedulerParameters=batch_sched_delay=0
+{node} NodeAddr=127.0.0.1 State=UNKNOWN
+PartitionName=test Nodes=ALL Default=YES MaxTime=INFINITE State=UP
+"""
+        with open(self.path("slurm.conf"), "w") as f:
+            f.write(conf)
+
+    def start(self):
+        self.write_conf()
+        run(["mungekey", "--create", "--keyfile", self.path("munge.key")])
+        self.spawn(["munged", "--foreground", "--force", "--socket", self.path("munge.socket"),
+                    "--key-file", self.path("munge.key"), "--pid-file", self.path("munged.pid"),
+                    "--log-file", self.path("munged.log"), "--seed-file", self.path("munged.seed")])
+        self.wait_for(lambda: os.path.exists(self.path("munge.socket")), "munged's socket")
+        self.spawn(["slurmctld", "-D"])
+        self.spawn(["slurmd", "-D"])
+        self.wait_for(lambda: self.query(["sinfo", "-h", "-o", "%T"]) == "idle", "the node to be idle")
+
+    def spawn(self, args):
+        self.daemons.append(subprocess.Popen(args, env=self.env, stdin=subprocess.DEVNULL,
+                                             stdout=subprocess.DEVNULL, stderr=subprocess.STDOUT))
+
+    def query(self, args):
+        result = subprocess.run(args, env=self.env, capture_output=True, text=True, timeout=30)
+        return result.stdout.strip() if result.returncode == 0 else None
+
+    def wait_for(self, ready, what, seconds=30):
+        deadline = time.monotonic() + seconds
+        while not ready():
+            for daemon in self.daemons:
+                if daemon.poll() is not None:
+                    fail("%s exited (%d) while waiting for %s%s" % (daemon.args[0], daemon.returncode, what, self.logs()))
+            if time.monotonic() > deadline:
+                fail("no sign of %s after %d s%s" % (what, seconds, self.logs()))
+            time.sleep(0.1)
+
+    def wait_until_idle(self):
+        """Waits until no job is queued or running, joins cancelled for failed segments included."""
+        self.wait_for(lambda: self.query(["squeue", "-h"]) == "", "the queue to empty", WAIT_SECONDS)
+
+    def logs(self):
+        text = ""
+        for name in ("slurmctld.log", "slurmd.log", "munged.log"):
+            try:
+                with open(self.path(name), errors="replace") as f:
+                    text += "\n--- %s (end)\n%s" % (name, "".join(f.readlines()[-15:]))
+            except OSError:
+                pass
+        return text
+
+    def stop(self, keep_logs_in):
+        self.query(["scancel", "--full", "--quiet", "--user", "root"])
+        for daemon in reversed(self.daemons):
+            daemon.terminate()
+            try:
+                daemon.wait(timeout=15)
+            except subprocess.TimeoutExpired:
+                daemon.kill()
+                daemon.wait()
+        os.makedirs(keep_logs_in, exist_ok=True)
+        for name in ("slurm.conf", "slurmctld.log", "slurmd.log", "munged.log"):
+            if os.path.exists(self.path(name)):
+                shutil.copy(self.path(name), keep_logs_in)
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+
+def frame_sums(video):
+    """The decoded frames' checksums, without the header that names the file."""
+    sums = run(["ffmpeg", "-nostdin", "-v", "error", "-i", video, "-map", "0:v", "-f", "framemd5", "-"])
+    return [line for line in sums.splitlines() if not line.startswith("#")]
+
+
+def main():
+    umbrawash, slurm_render, work = (os.path.abspath(a) for a in sys.argv[1:4])
+    if os.geteuid() != 0:
+        print("slurm_render_test: SKIPPED: slurmd runs jobs as root only when started by root; run as root")
+        return SKIP
+    missing = [c for c in ("munged", "mungekey", "slurmctld", "slurmd", "sbatch") if not shutil.which(c)]
+    if missing:
+        print("slurm_render_test: SKIPPED: %s not installed (Debian packages slurm-wlm and munge)" % ", ".join(missing))
+        return SKIP
+
+    shutil.rmtree(work, ignore_errors=True)
+    clips, out = os.path.join(work, "clips"), os.path.join(work, "out")
+    os.makedirs(clips)
+    os.makedirs(out)
+    env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(work, "config"))
+    run([umbrawash, "settings", "set", "--red", "30", "--blue", "70", "--rect", "0.1,0.2,0.8,0.9"], env=env)
+    for name, seconds in (("a", 3), ("b", 1)):
+        run(["ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i", "testsrc2=size=320x240:rate=15",
+             "-f", "lavfi", "-i", "sine=sample_rate=44100", "-t", str(seconds), "-pix_fmt", "yuv420p",
+             "-c:v", "libx264", "-c:a", "aac", os.path.join(clips, name + ".mp4")])
+        run([umbrawash, "render", os.path.join(clips, name + ".mp4"), os.path.join(work, name + "-one.mkv"),
+             "--quiet"] + OPTIONS, env=env)
+
+    # The command the nodes run: the real umbrawash, but the first render of clip a's segment 2
+    # may write no more than 1 KiB, so the kernel kills it mid-write (SIGXFSZ).
+    calls = os.path.join(work, "calls.txt")
+    wrapper = os.path.join(work, "umbrawash")
+    with open(wrapper, "w") as f:
+        f.write(f"""#!/usr/bin/env bash
+set -euo pipefail
+[ "$1" != render ] || echo "$3" >>'{calls}'
+if [[ "$3" == */a.mkv.pieces/segment-002-* ]] && mkdir '{work}/killed-once' 2>/dev/null; then
+    ulimit -c 0 -f 1
+fi
+exec '{umbrawash}' "$@"
+""")
+    os.chmod(wrapper, 0o755)
+    submit = [slurm_render, "--segments", str(SEGMENTS), "--umbrawash", wrapper, "--out-dir", out,
+              os.path.join(clips, "a.mp4"), os.path.join(clips, "b.mp4"), "--"] + OPTIONS
+
+    cluster = Cluster()
+    try:
+        started = time.monotonic()
+        cluster.start()
+        print("cluster up in %.1f s" % (time.monotonic() - started))
+        print(run(submit, env=dict(env, **cluster.env)), end="")
+        cluster.wait_until_idle()
+        pieces = os.path.join(out, "a.mkv.pieces")
+        if os.path.exists(os.path.join(out, "a.mkv")):
+            fail("clip a was joined though its segment 2 was killed")
+        present = sorted(p for p in os.listdir(pieces) if p.startswith("segment-"))
+        if present != ["segment-001-of-3.mkv", "segment-003-of-3.mkv"]:
+            fail("after segment 2 was killed, clip a's pieces are %s" % present)
+        expected = [os.path.join(pieces, "segment-%03d-of-3.mkv" % k) for k in range(1, SEGMENTS + 1)]
+        refused = subprocess.run([umbrawash, "join"] + expected + [os.path.join(work, "incomplete.mkv")],
+                                 capture_output=True, text=True, env=env)
+        if refused.returncode == 0 or "segment-002-of-3" not in refused.stderr + refused.stdout:
+            fail("the join of an incomplete set did not name the missing piece:\n" + refused.stderr)
+
+        with open(calls) as f:
+            first_run = len(f.readlines())
+        # The rerun's segment must still render with the configuration of the first run.
+        run([umbrawash, "settings", "reset"], env=env)
+        print(run(submit, env=dict(env, **cluster.env)), end="")
+        cluster.wait_until_idle()
+        with open(calls) as f:
+            again = [os.path.basename(line.strip()) for line in f.readlines()[first_run:]]
+        if again != ["segment-002-of-3.mkv"]:
+            fail("the second run rendered %s, not only the missing piece" % again)
+        for name in ("a", "b"):
+            joined = os.path.join(out, name + ".mkv")
+            if not os.path.exists(joined):
+                fail("no joined output %s%s" % (joined, cluster.logs()))
+            if frame_sums(joined) != frame_sums(os.path.join(work, name + "-one.mkv")):
+                fail("the frames of %s differ from a one-process render" % joined)
+        print("slurm_render_test: killed segment rerun alone; joined clips match one-process renders (%.1f s)"
+              % (time.monotonic() - started))
+    finally:
+        cluster.stop(os.path.join(work, "cluster"))
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
