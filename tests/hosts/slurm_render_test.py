@@ -160,6 +160,16 @@ def frame_sums(video):
     return [line for line in sums.splitlines() if not line.startswith("#")]
 
 
+def task_logs(pieces):
+    """The Slurm logs of a clip's tasks, to show with a failure."""
+    text = ""
+    log = os.path.join(pieces, "log")
+    for name in sorted(os.listdir(log)) if os.path.isdir(log) else []:
+        with open(os.path.join(log, name), errors="replace") as f:
+            text += "\n--- %s\n%s" % (name, "".join(f.readlines()[:12]))
+    return text
+
+
 def main():
     umbrawash, slurm_render, work = (os.path.abspath(a) for a in sys.argv[1:4])
     if os.geteuid() != 0:
@@ -212,7 +222,7 @@ exec '{umbrawash}' "$@"
             fail("clip a was joined though its segment 2 was killed")
         present = sorted(p for p in os.listdir(pieces) if p.startswith("segment-"))
         if present != ["segment-001-of-3.mkv", "segment-003-of-3.mkv"]:
-            fail("after segment 2 was killed, clip a's pieces are %s" % present)
+            fail("after segment 2 was killed, clip a's pieces are %s%s" % (present, task_logs(pieces)))
         expected = [os.path.join(pieces, "segment-%03d-of-3.mkv" % k) for k in range(1, SEGMENTS + 1)]
         refused = subprocess.run([umbrawash, "join"] + expected + [os.path.join(work, "incomplete.mkv")],
                                  capture_output=True, text=True, env=env)
@@ -232,7 +242,7 @@ exec '{umbrawash}' "$@"
         for name in ("a", "b"):
             joined = os.path.join(out, name + ".mkv")
             if not os.path.exists(joined):
-                fail("no joined output %s%s" % (joined, cluster.logs()))
+                fail("no joined output %s%s" % (joined, task_logs(joined + ".pieces")))
             if frame_sums(joined) != frame_sums(os.path.join(work, name + "-one.mkv")):
                 fail("the frames of %s differ from a one-process render" % joined)
         print("slurm_render_test: killed segment rerun alone; joined clips match one-process renders (%.1f s)"
