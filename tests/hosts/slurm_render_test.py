@@ -15,6 +15,7 @@ packages slurm-wlm and munge; skipped (exit 77) without them.
 import os
 import re
 import shutil
+import signal
 import socket
 import subprocess
 import sys
@@ -211,6 +212,8 @@ exec '{umbrawash}' "$@"
               os.path.join(clips, "a.mp4"), os.path.join(clips, "b.mp4"), "--"] + OPTIONS
 
     cluster = Cluster()
+    # A test stopped from outside (ctest's timeout) still stops its daemons.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit("slurm_render_test: stopped"))
     try:
         started = time.monotonic()
         cluster.start()
