@@ -167,6 +167,7 @@ for i in "${!inputs[@]}"; do
     out_ext=${outputs[$i]##*.}
     [[ "${outputs[$i]}" == *.* && "$out_ext" =~ ^[A-Za-z0-9]+$ ]] ||
         die "the output needs an extension such as .mp4 or .mkv: ${outputs[$i]}"
+    [ "${outputs[$i]}" != "${inputs[$i]}" ] || die "the output would replace its input: ${inputs[$i]}"
     [ -z "${seen_output[${outputs[$i]}]:-}" ] ||
         die "${seen_output[${outputs[$i]}]} and ${inputs[$i]} would both render to ${outputs[$i]}"
     seen_output[${outputs[$i]}]=${inputs[$i]}
@@ -214,10 +215,10 @@ submit_clip() {
     # does not join pieces of two renders. It also keeps a copy of the saved configuration
     # as it was at the first submission: every segment renders with that one, whatever
     # the nodes' home folders hold or the user saves meanwhile.
-    render=$(printf '%q ' "$input" "$segments" "${render_args[@]}")
+    render=$(printf '%q ' "$input" "$output" "$segments" "${render_args[@]}")
     if [ -f "$dir/render" ]; then
         if [ "$(cat -- "$dir/render")" != "$render" ]; then
-            echo "slurm-render: $dir holds pieces of another render of $name (other input, segments or options): remove it to start over" >&2
+            echo "slurm-render: $dir holds pieces of another render (other input, output, segments or options): remove it to start over" >&2
             return 1
         fi
     else
@@ -241,18 +242,19 @@ submit_clip() {
         [ -e "$dir/$piece" ] || missing+=("$k")
     done
 
-    local common=(--job-name="umbrawash:$name")
+    # Slurm reads % in log names as a pattern: %% is a plain %.
+    local common=(--job-name="umbrawash:$name") logs=${dir//%/%%}/log
     array_id=""
     if ((${#missing[@]})); then
         local list
         list=$(IFS=,; echo "${missing[*]}")
-        array_id=$(submit "${common[@]}" --array="$list" --output="$dir/log/segment-%a.log" \
+        array_id=$(submit "${common[@]}" --array="$list" --output="$logs/segment-%a.log" \
             "$task_script" segment "$umbrawash" "$input" "$dir" "$piece_name" "$segments" \
             "${render_args[@]}") || { echo "slurm-render: $name: sbatch refused the segments' job array" >&2; return 1; }
     fi
     local after=()
     [ -z "$array_id" ] || after=(--dependency="afterok:$array_id" --kill-on-invalid-dep=yes)
-    if ! join_id=$(submit "${common[@]}" "${after[@]}" --output="$dir/log/join.log" \
+    if ! join_id=$(submit "${common[@]}" "${after[@]}" --output="$logs/join.log" \
         "$task_script" join "$umbrawash" "$dir" "$piece_name" "$segments" "$output" "$keep_pieces"); then
         [ -z "$array_id" ] || scancel "$array_id" || true
         echo "slurm-render: $name: sbatch refused the join job" >&2
