@@ -108,16 +108,11 @@ done
 if ! [[ "$segments" =~ ^[1-9][0-9]{0,5}$ ]]; then
     bad_usage "--segments needs a whole number from 1, not '$segments'"
 fi
-for arg in "${render_args[@]}"; do
-    case "$arg" in
-        --segment | --segment=* | --jobs | --jobs=*) bad_usage "$arg is set here, per task: leave it out" ;;
-    esac
-done
-
 lossless=0
 quiet=0
 for arg in "${render_args[@]}"; do
     case "$arg" in
+        --segment | --segment=* | --jobs | --jobs=*) bad_usage "$arg is set here, per task: leave it out" ;;
         --lossless) lossless=1 ;;
         --quiet) quiet=1 ;;
     esac
@@ -159,8 +154,13 @@ command -v sbatch >/dev/null || die "sbatch is not on PATH: run this where Slurm
 # Every path is made absolute here: the tasks run elsewhere, in other folders.
 declare -A seen_output=()
 for i in "${!inputs[@]}"; do
-    [ -f "${inputs[$i]}" ] || die "no such input file: ${inputs[$i]}"
-    inputs[i]=$(realpath -- "${inputs[$i]}")
+    # An image sequence (in_%04d.png) is checked by its folder.
+    if [[ "${inputs[$i]}" == *%* ]]; then
+        [ -d "$(dirname -- "${inputs[$i]}")" ] || die "no such folder for the input: ${inputs[$i]}"
+    else
+        [ -f "${inputs[$i]}" ] || die "no such input file: ${inputs[$i]}"
+    fi
+    inputs[i]=$(realpath -m -- "${inputs[$i]}")
     out_folder=$(dirname -- "${outputs[$i]}")
     [ -d "$out_folder" ] || die "no such folder for the output: $out_folder"
     outputs[i]=$(realpath -m -- "${outputs[$i]}")
