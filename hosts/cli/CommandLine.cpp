@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include <cstdio>
+
 namespace cli {
 
 std::optional<std::string> ParsedArgs::Value(const std::string& flag) const {
@@ -40,6 +42,13 @@ std::optional<ParsedArgs> ParseArgs(const std::vector<std::string>& args, const 
         }
     }
     return parsed;
+}
+
+int UsageError(const std::string& command, const std::string& message) {
+    std::string name = command.empty() ? "umbrawash" : "umbrawash " + command;
+    std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", name.c_str(), message.c_str(),
+                 name.c_str());
+    return kExitUsage;
 }
 
 } // namespace cli

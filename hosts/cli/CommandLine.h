@@ -28,6 +28,10 @@ struct ParsedArgs {
 std::optional<ParsedArgs> ParseArgs(const std::vector<std::string>& args, const FlagSpec& spec,
                                     std::string& error);
 
+// Reports a usage error as command-line tools do: one line saying what is wrong and one
+// pointing to the help of `command` ("" for the top level). Returns kExitUsage.
+int UsageError(const std::string& command, const std::string& message);
+
 // Exit statuses of the command.
 constexpr int kExitOK = 0;
 constexpr int kExitFailure = 1;

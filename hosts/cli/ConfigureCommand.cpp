@@ -48,8 +48,7 @@ const char* const kConfigureUsage =
 namespace {
 
 int Usage(const std::string& why) {
-    std::fprintf(stderr, "umbrawash configure: %s\n%s", why.c_str(), kConfigureUsage);
-    return kExitUsage;
+    return UsageError("configure", why);
 }
 
 int Fail(int status, const std::string& why) {

@@ -103,12 +103,8 @@ void PrintText(const nlohmann::ordered_json& d) {
 int RunInfo(const std::vector<std::string>& args) {
     std::string error;
     auto parsed = ParseArgs(args, {{"--json", "--help"}, {"--bundle"}}, error);
-    if (!parsed || !parsed->positional.empty()) {
-        std::fprintf(stderr, "umbrawash info: %s\n%s",
-                     parsed ? ("unexpected argument " + parsed->positional[0]).c_str() : error.c_str(),
-                     kInfoUsage);
-        return kExitUsage;
-    }
+    if (!parsed || !parsed->positional.empty())
+        return UsageError("info", parsed ? "unexpected argument " + parsed->positional[0] : error);
     if (parsed->Has("--help")) {
         std::fputs(kInfoUsage, stdout);
         return kExitOK;

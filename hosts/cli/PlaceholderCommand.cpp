@@ -3,6 +3,7 @@
 #include "CommandLine.h"
 #include "common/HostProcs.h"
 #include "RenderCommand.h"
+#include "RenderSettings.h"
 #include "RenderSupport.h"
 #include "video/MediaInput.h"
 #include "video/VideoHost.h"
@@ -35,8 +36,7 @@ const char* const kPlaceholderUsage =
 namespace {
 
 int Usage(const std::string& why) {
-    std::fprintf(stderr, "umbrawash placeholder: %s\n%s", why.c_str(), kPlaceholderUsage);
-    return kExitUsage;
+    return UsageError("placeholder", why);
 }
 
 int Fail(int status, const std::string& why) {
@@ -73,6 +73,9 @@ int RunPlaceholder(const std::vector<std::string>& args) {
     }
     SetMediaLogging(parsed->Has("--verbose"));
 
+    // Like a render, the placeholder leaves the saved configuration as it is.
+    auto settings = RenderSettings::Prepare(std::nullopt, {}, error);
+    if (!settings) return Fail(kExitFailure, error);
     auto clip = OpenClip(input, error);
     if (!clip) return Fail(kExitFailure, error);
     const ClipInfo& info = clip->frames->Info();

@@ -12,9 +12,14 @@ constexpr auto kRedraw = std::chrono::milliseconds(100);
 constexpr int kBarWidth = 30;
 } // namespace
 
-Progress::Progress(int total, bool enabled) : total_(total), enabled_(enabled && isatty(STDERR_FILENO)) {}
+Progress::Progress(int total, bool enabled, int reportFd)
+    : total_(total), enabled_(enabled && isatty(STDERR_FILENO)), reportFd_(reportFd) {}
 
 void Progress::Update(int done) {
+    if (reportFd_ >= 0) {
+        std::string line = std::to_string(done) + "\n";
+        if (write(reportFd_, line.data(), line.size()) < 0) reportFd_ = -1; // nobody listens any more
+    }
     if (!enabled_ || total_ <= 0) return;
     Clock::time_point now = Clock::now();
     if (now - start_ < kDelay || (now - lastDraw_ < kRedraw && done < total_)) return;

@@ -1,5 +1,6 @@
 // A progress line on standard error: frames done, frames per second and time left. It
-// appears only on a terminal, and only once the work has taken more than a moment.
+// appears only on a terminal, and only once the work has taken more than a moment. The
+// count can also go to a file descriptor, one line per frame, for a process that watches.
 #pragma once
 
 #include <chrono>
@@ -8,7 +9,7 @@ namespace cli {
 
 class Progress {
   public:
-    Progress(int total, bool enabled);
+    Progress(int total, bool enabled, int reportFd = -1);
     void Update(int done);
     void Finish(); // ends the line when one was shown
 
@@ -17,6 +18,7 @@ class Progress {
     int total_;
     bool enabled_;
     bool shown_ = false;
+    int reportFd_;
     Clock::time_point start_ = Clock::now();
     Clock::time_point lastDraw_{};
 };

@@ -1,14 +1,21 @@
-// `umbrawash render`: one render pass of the plug-in over a clip, written to a video file
-// or numbered PNG files. Frames are decoded ahead and encoded behind on their own threads;
-// the plug-in is called on this thread only, one call at a time.
+// `umbrawash render`: one render pass of the plug-in over a clip, or over one segment of
+// it, written to a video file, numbered PNG files or a piece for `umbrawash join`. Frames are
+// decoded ahead and encoded behind on their own threads; the plug-in is called on this
+// thread only, one call at a time. A render in several processes is in SegmentedRender.
 #include "RenderCommand.h"
 
+#include "BeforeAfter.h"
 #include "CommandLine.h"
 #include "common/HostProcs.h"
+#include "Pieces.h"
 #include "Progress.h"
+#include "RenderOptions.h"
+#include "RenderSettings.h"
 #include "RenderSupport.h"
+#include "SegmentedRender.h"
 #include "video/EncodeBehind.h"
 #include "video/MediaInput.h"
+#include "video/PieceFile.h"
 #include "video/VideoHost.h"
 
 #include "toolbox/QuickDraw.h"
@@ -21,157 +28,58 @@
 
 namespace cli {
 
-const char* const kRenderUsage =
-    "usage: umbrawash render [INPUT] OUTPUT [options]\n"
-    "       umbrawash render                 (the demo: see below)\n"
-    "\n"
-    "Renders frames of INPUT through the plug-in, as a video editor renders a clip with the\n"
-    "effect applied, and writes them to OUTPUT. Without INPUT the built-in clip is rendered\n"
-    "(five seconds of generated 720x480 video at 29.97 fps with a tone). With no arguments at\n"
-    "all, the built-in clip is rendered with 30-frame fades to out/demo.mp4, and a still of a\n"
-    "frame before and after the effect goes to out/demo-before-after.png.\n"
-    "\n"
-    "INPUT   any video the FFmpeg libraries read: files, image sequences (in_%04d.png),\n"
-    "        single images\n"
-    "OUTPUT  .mp4 .mov .mkv   H.264 (yuv420p), with the clip's audio as AAC\n"
-    "        .mkv .nut        with --lossless: FFV1 in bgra, bit-exact, alpha kept\n"
-    "        out_%04d.png     numbered PNG files from 1, lossless\n"
-    "\n"
-    "  --start N       first frame of the clip in INPUT (default 0)\n"
-    "  --frames N      frames in the clip (default: to the end of INPUT)\n"
-    "  --fade-in N     frames over which the effect comes in (default 0)\n"
-    "  --fade-out N    frames over which it goes out (default 0)\n"
-    "  --proxy         proxy render: small frames at low quality, no audio\n"
-    "  --size WxH      output size (default: INPUT's); frames are scaled to it\n"
-    "  --lossless      FFV1 output (.mkv or .nut)\n"
-    "  --crf N         H.264 quality, 0 (lossless) to 51 (default 18)\n"
-    "  --quiet         no progress line\n"
-    "  --verbose       let the FFmpeg libraries report more than errors\n"
-    "  --debug-blocks  report the plug-in's memory blocks at the end\n"
-    "  --bundle DIR    the plug-in bundle (default: Umbrawash.bundle beside this program)\n"
-    "\n"
-    "The output appears only when complete: it is written beside OUTPUT and renamed at the\n"
-    "end, and removed on failure or Ctrl-C.\n"
-    "Exit status: 0 done, 1 input or output failed, 2 usage, 3 the plug-in failed, 130 interrupted.\n"
-    "\n"
-    "examples:\n"
-    "  umbrawash render\n"
-    "  umbrawash render holiday.mp4 holiday-inverted.mp4 --fade-in 15 --fade-out 15\n"
-    "  umbrawash render in_%04d.png out_%04d.png --start 10 --frames 50\n"
-    "  umbrawash render clip.mkv exact.mkv --lossless --size 640x360\n";
-
 namespace {
 
-constexpr int kDemoFades = 30;
 constexpr int kQueueDepth = 4;
+// The level at which the plug-in mixes the audio of a frame it rendered in full.
+constexpr int kFullLevel = 256;
 
-struct RenderJob {
-    std::optional<std::string> input;
-    std::string output;
-    int start = 0;
-    std::optional<int> frames;
-    int fadeIn = 0, fadeOut = 0;
-    bool proxy = false, lossless = false, quiet = false, verbose = false, debugBlocks = false;
-    std::optional<std::pair<int, int>> size;
-    int crf = 18;
-    std::string bundle;
-    std::string stillPath; // the demo's before/after still
-};
-
-int Usage(const std::string& why) {
-    std::fprintf(stderr, "umbrawash render: %s\n%s", why.c_str(), kRenderUsage);
-    return kExitUsage;
+// Prefixes messages with the command, and the segment when there is one.
+std::string Who(const RenderJob& job) {
+    if (!job.segment) return "umbrawash render";
+    return "umbrawash render (segment " + std::to_string(job.segment->k) + "/" +
+           std::to_string(job.segment->n) + ")";
 }
 
-int Fail(const std::string& why) {
-    std::fprintf(stderr, "umbrawash render: %s\n", why.c_str());
-    return kExitFailure;
+int Fail(const RenderJob& job, const std::string& why, int status = kExitFailure) {
+    std::fprintf(stderr, "%s: %s\n", Who(job).c_str(), why.c_str());
+    return status;
 }
 
-// Reads the arguments into a job; returns an exit status when there is nothing to render.
-std::optional<int> ReadJob(const std::vector<std::string>& args, RenderJob& job) {
-    std::string error;
-    auto parsed =
-        ParseArgs(args,
-                  {{"--proxy", "--lossless", "--quiet", "--verbose", "--debug-blocks", "--help"},
-                   {"--start", "--frames", "--fade-in", "--fade-out", "--size", "--crf", "--bundle"}},
-                  error);
-    if (!parsed) return Usage(error);
-    if (parsed->Has("--help")) {
-        std::fputs(kRenderUsage, stdout);
-        return kExitOK;
-    }
-    const auto& pos = parsed->positional;
-    if (pos.size() > 2) return Usage("unexpected argument " + pos[2]);
-    bool demo = pos.empty();
-    if (pos.size() == 2) job.input = pos[0];
-    job.output = demo ? "out/demo.mp4" : pos.back();
-    if (demo) {
-        job.fadeIn = job.fadeOut = kDemoFades;
-        job.stillPath = "out/demo-before-after.png";
-    }
-    struct CountFlag {
-        const char* flag;
-        int* target;
-    };
-    int frames = -1;
-    for (CountFlag f : {CountFlag{"--start", &job.start}, CountFlag{"--frames", &frames},
-                        CountFlag{"--fade-in", &job.fadeIn}, CountFlag{"--fade-out", &job.fadeOut},
-                        CountFlag{"--crf", &job.crf}}) {
-        if (auto text = parsed->Value(f.flag)) {
-            auto n = ParseCount(*text);
-            if (!n) return Usage(std::string(f.flag) + " needs a whole number, not '" + *text + "'");
-            *f.target = *n;
-        }
-    }
-    if (frames == 0) return Usage("--frames must be at least 1");
-    if (frames > 0) job.frames = frames;
-    if (job.crf > 51) return Usage("--crf must be 0..51");
-    if (auto text = parsed->Value("--size")) {
-        job.size = ParseSize(*text);
-        if (!job.size) return Usage("--size needs WIDTHxHEIGHT of 1..4095 each, not '" + *text + "'");
-    }
-    job.proxy = parsed->Has("--proxy");
-    job.lossless = parsed->Has("--lossless");
-    job.quiet = parsed->Has("--quiet");
-    job.verbose = parsed->Has("--verbose");
-    job.debugBlocks = parsed->Has("--debug-blocks");
-    job.bundle = parsed->Value("--bundle").value_or(hosts::DefaultBundlePath());
-    return std::nullopt;
-}
-
-void ReportBlocks(const hosts::BlockLedger& ledger) {
+void ReportBlocks(const RenderJob& job, const hosts::BlockLedger& ledger) {
     long bytes = 0;
     for (const auto& [block, size] : ledger.live)
         bytes += size;
-    std::fprintf(
-        stderr,
-        "umbrawash render: plug-in blocks: %ld handed out, %zu still held (%ld bytes; the plug-in keeps its "
-        "configuration while loaded), %ld disposals of unknown blocks\n",
-        ledger.handedOut, ledger.live.size(), bytes, ledger.strayDisposals);
+    std::fprintf(stderr,
+                 "%s: plug-in blocks: %ld handed out, %zu still held (%ld bytes; the plug-in keeps its "
+                 "configuration while loaded), %ld disposals of unknown blocks\n",
+                 Who(job).c_str(), ledger.handedOut, ledger.live.size(), bytes, ledger.strayDisposals);
 }
 
-// Side by side: the frame as it came, and as the plug-in rendered it.
-bool WriteBeforeAfter(const std::string& path, const hosts::video::ArgbImage& before,
-                      const hosts::video::ArgbImage& after, std::string& error) {
-    hosts::video::ArgbImage still;
-    int w = before.width, h = before.height;
-    still.Allocate(2 * w, h);
-    for (int y = 0; y < h; ++y) {
-        std::memcpy(still.Row(y), before.Row(y), size_t(w) * 4);
-        std::memcpy(still.Row(y) + 4 * w, after.Row(y), size_t(w) * 4);
-    }
-    return hosts::video::WritePngFile(path, still, error);
-}
+// What the render covers: the clip's frame count and the output's size and rate, and the
+// frames [first, end) of the clip that this process renders.
+struct ClipPlan {
+    int frameCount = 0;
+    int width = 0, height = 0;
+    hosts::video::Rational rate;
+    int first = 0, end = 0;
+};
 
 struct PassResult {
     int status = kExitOK;
     std::string error;
+    // The frame for the before/after still, before and after the effect; or why it is missing.
+    std::shared_ptr<const hosts::video::ArgbImage> before;
+    std::unique_ptr<hosts::video::ArgbImage> after;
+    std::string stillError;
+    int oddLevelFrame = -1; // the first frame whose audio was not mixed at full level
 };
 
-// Runs kPlugGetInfo and one render pass, frame after frame, queueing each for the writer.
+// Runs kPlugGetInfo and one render pass over the whole clip that renders the plan's frames,
+// frame after frame, queueing each for the writer.
 PassResult RunPass(const RenderJob& job, const hosts::LoadedBundle& bundle, hosts::video::FrameSource& source,
-                   int frameCount, int width, int height, hosts::video::EncodeBehind& encoder) {
+                   const ClipPlan& plan, hosts::video::EncodeBehind& encoder) {
+    const int frameCount = plan.frameCount, width = plan.width, height = plan.height;
     using namespace hosts::video;
     PassResult pass;
     DecodeAhead frames(source, kQueueDepth);
@@ -196,10 +104,9 @@ PassResult RunPass(const RenderJob& job, const hosts::LoadedBundle& bundle, host
         return {kExitPluginFailed, pass.error};
     }
 
-    Progress progress(frameCount, !job.quiet);
-    std::shared_ptr<const ArgbImage> before;
+    Progress progress(plan.end - plan.first, !job.quiet, job.progressFd);
     int stillFrame = frameCount / 2;
-    for (int r = 0; r < frameCount && pass.status == kExitOK; ++r) {
+    for (int r = plan.first; r < plan.end && pass.status == kExitOK; ++r) {
         if (Interrupted()) {
             pass = {kExitInterrupted, "interrupted; no output written"};
             break;
@@ -229,17 +136,18 @@ PassResult RunPass(const RenderJob& job, const hosts::LoadedBundle& bundle, host
             if (!host.LastFrameError().empty()) pass.error += " (" + host.LastFrameError() + ")";
             break;
         }
+        // The still is no part of the video: a frame that cannot be had for it is noted and
+        // the render goes on.
         if (!job.stillPath.empty() && r == stillFrame) {
-            std::string error;
-            auto copy = std::make_unique<ArgbImage>(*out);
-            if (frames.Get(job.start + r, width, height, ScaleQuality::kHigh, before, error))
-                pass.error = WriteBeforeAfter(job.stillPath, *before, *copy, error) ? "" : error;
-            if (!pass.error.empty()) pass.status = kExitFailure;
+            pass.after = std::make_unique<ArgbImage>(*out);
+            if (!frames.Get(job.start + r, width, height, ScaleQuality::kHigh, pass.before, pass.stillError))
+                pass.before.reset();
         }
         int level = host.TakeMixLevel(job.start + r);
+        if (level != kFullLevel && pass.oddLevelFrame < 0) pass.oddLevelFrame = r;
         if (pass.status == kExitOK && !encoder.Push(std::move(out), job.proxy ? -1 : level, pass.error))
             pass.status = kExitFailure;
-        progress.Update(r + 1);
+        progress.Update(r + 1 - plan.first);
     }
     progress.Finish();
     std::string terminateError;
@@ -248,70 +156,178 @@ PassResult RunPass(const RenderJob& job, const hosts::LoadedBundle& bundle, host
     return pass;
 }
 
-} // namespace
+// Writes the before/after still once the video is complete, when this process rendered its
+// frame; a still that cannot be made fails the command but leaves the video in place.
+int WriteStill(const RenderJob& job, const ClipPlan& plan, const PassResult& pass) {
+    int stillFrame = plan.frameCount / 2;
+    if (job.stillPath.empty() || stillFrame < plan.first || stillFrame >= plan.end) return kExitOK;
+    std::string error = pass.stillError;
+    if (pass.before && pass.after && WriteBeforeAfter(job.stillPath, *pass.before, *pass.after, error)) {
+        if (!job.quiet && isatty(STDERR_FILENO))
+            std::fprintf(stderr, "%s: before and after: %s\n", Who(job).c_str(), job.stillPath.c_str());
+        return kExitOK;
+    }
+    return Fail(job, "no before/after still " + job.stillPath + " (" +
+                         (error.empty() ? "its frame was not rendered" : error) + "); the video " +
+                         job.output + " is complete");
+}
 
-int RunRender(const std::vector<std::string>& args) {
+// The output's kind and encoders, checked as far as the options alone allow.
+std::optional<int> ChooseOutput(const RenderJob& job, hosts::video::OutputSpec& spec) {
     using namespace hosts::video;
-    RenderJob job;
-    if (auto status = ReadJob(args, job)) return *status;
     std::string error;
-    auto kind = OutputKindFor(job.output, job.lossless, error);
-    if (!kind) return Usage(error);
-    SetMediaLogging(job.verbose);
+    auto kind = OutputKindFor(job.output, error);
+    if (!kind) return UsageError("render", error);
+    spec.path = job.output;
+    spec.kind = *kind;
+    const EncoderRequest& e = job.encoder;
+    if (spec.kind == OutputKind::kPngSequence) {
+        if (!e.codec.empty() || !e.pixFmt.empty() || e.crf || e.bitrate || e.lossless)
+            return UsageError(
+                "render", "numbered PNG files take no --codec, --pix-fmt, --crf, --bitrate or --lossless");
+        if (job.segment) return UsageError("render", "a segment is written into a PIECE.mkv");
+        return std::nullopt;
+    }
+    if (job.segment && std::filesystem::path(job.output).extension() != ".mkv")
+        return UsageError("render", "a segment is written into a Matroska PIECE.mkv, not " + job.output);
+    auto encoder = ChooseEncoder(job.output, e, error);
+    if (!encoder) return UsageError("render", error);
+    spec.encoder = *encoder;
+    return std::nullopt;
+}
 
-    auto clip = OpenClip(job.input, error);
-    if (!clip) return Fail(error);
-    const ClipInfo& info = clip->frames->Info();
+// The clip's frames and the output's size, checked against the clip.
+std::optional<int> PlanClip(const RenderJob& job, const OpenedClip& clip, ClipPlan& plan) {
+    using namespace hosts::video;
+    const ClipInfo& info = clip.frames->Info();
     int frameCount = job.frames.value_or(info.frameCount - job.start);
     if (job.start >= info.frameCount || frameCount < 1 || int64_t(job.start) + frameCount > info.frameCount)
-        return Fail("frames " + std::to_string(job.start) + ".." +
-                    std::to_string(int64_t(job.start) + std::max(frameCount, 1) - 1) + " are beyond " +
-                    clip->name + ", which has " + std::to_string(info.frameCount) + " frames");
+        return Fail(job, "frames " + std::to_string(job.start) + ".." +
+                             std::to_string(int64_t(job.start) + std::max(frameCount, 1) - 1) +
+                             " are beyond " + clip.name + ", which has " + std::to_string(info.frameCount) +
+                             " frames");
     if (!job.size && (info.width > kMaxFrameSide || info.height > kMaxFrameSide))
-        return Fail(clip->name + " is larger than 4095 pixels on a side; choose a smaller --size");
-    int width = job.size ? job.size->first : info.width;
-    int height = job.size ? job.size->second : info.height;
+        return Fail(job, clip.name + " is larger than 4095 pixels on a side; choose a smaller --size");
+    if (job.segment && job.segment->n > frameCount)
+        return Fail(job, "--segment " + std::to_string(job.segment->k) + "/" +
+                             std::to_string(job.segment->n) + ": the clip has only " +
+                             std::to_string(frameCount) + " frames");
+    plan.frameCount = frameCount;
+    plan.width = job.size ? job.size->first : info.width;
+    plan.height = job.size ? job.size->second : info.height;
+    plan.rate = info.frameRate;
+    plan.first = 0;
+    plan.end = frameCount;
+    if (job.segment) {
+        auto [first, count] = SegmentRange(*job.segment, frameCount);
+        plan.first = first;
+        plan.end = first + count;
+    }
+    return std::nullopt;
+}
 
+// Loads the bundle and renders the plan's frames into the output of spec.
+int RenderFrames(const RenderJob& job, const OpenedClip& clip, const ClipPlan& plan,
+                 hosts::video::OutputSpec spec, bool withAudio) {
+    using namespace hosts::video;
+    std::string error;
+    const ClipInfo& info = clip.frames->Info();
     hosts::BlockLedger ledger;
     hosts::TrackBlocks(&ledger);
     struct StopTracking {
         ~StopTracking() { hosts::TrackBlocks(nullptr); }
     } stopTracking;
     hosts::LoadedBundle bundle = hosts::LoadedBundle::Open(job.bundle, error);
-    if (!bundle.IsLoaded()) return Fail(error);
+    if (!bundle.IsLoaded()) return Fail(job, error);
 
-    if (!job.stillPath.empty()) {
+    if (job.demo) {
         std::error_code ec;
         std::filesystem::create_directories(std::filesystem::path(job.output).parent_path(), ec);
     }
-    OutputSpec spec{job.output, *kind, width, height, info.frameRate, job.crf, {}};
+    spec.width = plan.width;
+    spec.height = plan.height;
+    spec.frameRate = info.frameRate;
     std::unique_ptr<AudioSource> audio;
-    if (!job.proxy && *kind != OutputKind::kPngSequence && info.audio.present) {
-        audio = clip->OpenAudio(job.start, error);
+    if (withAudio) {
+        audio = clip.OpenAudio(job.start, error);
         if (audio)
             spec.audio = info.audio;
         else if (!error.empty())
-            std::fprintf(stderr, "umbrawash render: leaving the audio out: %s\n", error.c_str());
+            std::fprintf(stderr, "%s: leaving the audio out: %s\n", Who(job).c_str(), error.c_str());
     }
     CatchInterrupts();
+    if (!VideoWriter::Check(spec, error)) return Fail(job, error);
     std::unique_ptr<VideoWriter> writer = VideoWriter::Open(spec, error);
-    if (!writer) return Fail(error);
+    if (!writer) return Fail(job, error);
     EncodeBehind encoder(std::move(writer), std::move(audio), spec.audio, info.frameRate, kQueueDepth);
-    PassResult pass = RunPass(job, bundle, *clip->frames, frameCount, width, height, encoder);
+    PassResult pass = RunPass(job, bundle, *clip.frames, plan, encoder);
+    // The join encodes the clip's audio at full level for every frame of a piece.
+    if (pass.status == kExitOK && job.segment && withAudio && pass.oddLevelFrame >= 0)
+        pass = {kExitPluginFailed, "the plug-in did not mix the audio of frame " +
+                                       std::to_string(pass.oddLevelFrame) +
+                                       " at full level, which a render in segments cannot keep; render it in "
+                                       "one process (--jobs 1)"};
     if (pass.status == kExitOK && !encoder.Finish(pass.error)) pass.status = kExitFailure;
-    if (job.debugBlocks) ReportBlocks(ledger);
-    if (pass.status != kExitOK) {
-        if (!job.stillPath.empty()) std::remove(job.stillPath.c_str());
-        std::fprintf(stderr, "umbrawash render: %s\n", pass.error.c_str());
-        return pass.status;
+    if (job.debugBlocks) ReportBlocks(job, ledger);
+    if (pass.status != kExitOK) return Fail(job, pass.error, pass.status);
+    if (!job.quiet && isatty(STDERR_FILENO))
+        std::fprintf(stderr, "%s: %d frames of %s to %s\n", Who(job).c_str(), plan.end - plan.first,
+                     clip.name.c_str(), job.output.c_str());
+    return WriteStill(job, plan, pass);
+}
+
+// One segment into a piece: skipped when a complete piece of the same render is there.
+int RenderSegment(const RenderJob& job, const RenderSettings& settings, const OpenedClip& clip,
+                  const ClipPlan& plan, hosts::video::OutputSpec spec) {
+    using namespace hosts::video;
+    const ClipInfo& info = clip.frames->Info();
+    PieceRecord record;
+    record.clip = ClipIdentity(job.input, info);
+    record.render = RenderIdentity(job, plan.frameCount, plan.width, plan.height, info.frameRate);
+    record.settings = nlohmann::ordered_json::parse(settings.Description());
+    record.encoder = spec.encoder.Describe();
+    bool withAudio = !job.proxy && info.audio.present;
+    record.audio = withAudio ? "clip" : "none";
+    record.segment = *job.segment;
+    record.first = plan.first;
+    record.count = plan.end - plan.first;
+    PieceFileInfo existing;
+    std::string error;
+    if (std::filesystem::exists(job.output) && ReadPieceFile(job.output, existing, error) &&
+        existing.record == record.ToText() && int(existing.times.size()) == record.count) {
+        if (!job.quiet)
+            std::fprintf(stderr, "%s: %s is complete already\n", Who(job).c_str(), job.output.c_str());
+        return kExitOK;
     }
-    if (!job.quiet && isatty(STDERR_FILENO)) {
-        std::fprintf(stderr, "umbrawash render: %d frames of %s to %s\n", frameCount, clip->name.c_str(),
-                     job.output.c_str());
-        if (!job.stillPath.empty())
-            std::fprintf(stderr, "umbrawash render: before and after: %s\n", job.stillPath.c_str());
-    }
-    return kExitOK;
+    spec.muxer = "matroska";
+    spec.tags = {{kPieceTag, record.ToText()}};
+    return RenderFrames(job, clip, plan, spec, false);
+}
+
+} // namespace
+
+int RunRender(const std::vector<std::string>& args) {
+    using namespace hosts::video;
+    RenderJob job;
+    if (auto status = ReadRenderJob(args, job)) return *status;
+    OutputSpec spec;
+    if (auto status = ChooseOutput(job, spec)) return *status;
+    SetMediaLogging(job.verbose);
+
+    std::string error;
+    auto settings = RenderSettings::Prepare(job.settingsFile, job.change, error);
+    if (!settings) return Fail(job, error);
+    auto clip = OpenClip(job.input, error);
+    if (!clip) return Fail(job, error);
+    ClipPlan plan;
+    if (auto status = PlanClip(job, *clip, plan)) return *status;
+    if (job.segment) return RenderSegment(job, *settings, *clip, plan, spec);
+    int processes = std::min(job.jobs, plan.frameCount);
+    if (processes > 1 && spec.kind == OutputKind::kVideoFile)
+        return RenderInSegments(job, *settings, *clip, spec, plan.frameCount, processes);
+    bool withAudio =
+        !job.proxy && spec.kind != OutputKind::kPngSequence && clip->frames->Info().audio.present;
+    return RenderFrames(job, *clip, plan, spec, withAudio);
 }
 
 } // namespace cli

@@ -5,7 +5,6 @@
 
 namespace cli {
 
-extern const char* const kRenderUsage;
 int RunRender(const std::vector<std::string>& args);
 
 extern const char* const kPlaceholderUsage;

@@ -7,18 +7,11 @@
 #include "SettingsCommand.h"
 
 #include "CommandLine.h"
+#include "SettingsValues.h"
 
 #include "model/DataHandling.h"
-#include "model/relRects.h"
 #include "settings/prefsloader.h"
 
-#include "toolbox/Folders.h"
-#include "toolbox/TextUtils.h"
-
-#include <nlohmann/json.hpp>
-
-#include <charconv>
-#include <cmath>
 #include <cstdio>
 #include <iostream>
 #include <optional>
@@ -48,172 +41,19 @@ const char* const kSettingsUsage =
 
 namespace {
 
-// The changes `set` was asked for, all checked.
-struct SettingsChange {
-    std::optional<SInt16> amounts[3];
-    std::optional<RelRect> rect;
-    std::optional<SInt16> mediaType;
-    std::optional<Boolean> keepProps;
-};
-
-const char* const kAmountFlags[3] = {"--red", "--green", "--blue"};
-
-int UsageError(const std::string& message) {
-    std::fprintf(stderr, "umbrawash settings: %s\n%s", message.c_str(), kSettingsUsage);
-    return kExitUsage;
-}
-
-std::optional<long> ParseInteger(const std::string& text) {
-    long value = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
-    return value;
-}
-
-std::optional<double> ParseFraction(const std::string& text) {
-    double value = 0;
-    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (ec != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
-    if (!std::isfinite(value) || value < 0.0 || value > 1.0) return std::nullopt;
-    return value;
-}
-
-std::optional<RelRect> ParseRect(const std::string& text) {
-    double v[4];
-    size_t start = 0;
-    for (int i = 0; i < 4; ++i) {
-        size_t comma = text.find(',', start);
-        if ((comma == std::string::npos) != (i == 3)) return std::nullopt;
-        auto value =
-            ParseFraction(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
-        if (!value) return std::nullopt;
-        v[i] = *value;
-        start = comma + 1;
-    }
-    if (!(v[0] < v[2]) || !(v[1] < v[3])) return std::nullopt;
-    return SetRelRect(v[0], v[1], v[2], v[3]);
-}
-
-// Checks every flag; on the first bad one returns nothing and says which in error.
-std::optional<SettingsChange> ReadChange(const ParsedArgs& args, std::string& error) {
-    SettingsChange change;
-    for (int i = 0; i < 3; ++i) {
-        auto text = args.Value(kAmountFlags[i]);
-        if (!text) continue;
-        auto value = ParseInteger(*text);
-        if (!value || *value < 0 || *value > 100) {
-            error = std::string(kAmountFlags[i]) + " wants a whole percentage 0..100, not '" + *text + "'";
-            return std::nullopt;
-        }
-        change.amounts[i] = SInt16(*value);
-    }
-    if (auto text = args.Value("--rect")) {
-        change.rect = ParseRect(*text);
-        if (!change.rect) {
-            error =
-                "--rect wants LEFT,TOP,RIGHT,BOTTOM, each 0..1 with left < right and top < bottom, not '" +
-                *text + "'";
-            return std::nullopt;
-        }
-    }
-    if (auto text = args.Value("--standard")) {
-        if (*text == "ntsc")
-            change.mediaType = kMediaNTSC;
-        else if (*text == "pal")
-            change.mediaType = kMediaPAL;
-        else if (*text == "hd")
-            change.mediaType = kMediaHD;
-        else {
-            error = "--standard wants ntsc, pal or hd, not '" + *text + "'";
-            return std::nullopt;
-        }
-    }
-    if (auto text = args.Value("--keep-proportions")) {
-        if (*text != "yes" && *text != "no") {
-            error = "--keep-proportions wants yes or no, not '" + *text + "'";
-            return std::nullopt;
-        }
-        change.keepProps = *text == "yes";
-    }
-    return change;
-}
-
-void Apply(const SettingsChange& change, PluginDataRec& config) {
-    for (int i = 0; i < 3; ++i)
-        if (change.amounts[i]) config.sliders[i + 1] = *change.amounts[i];
-    if (change.rect) config.startRel = *change.rect;
-    if (change.mediaType) config.mediaType = *change.mediaType;
-    if (change.keepProps) config.keepProps = *change.keepProps;
-}
-
-// The settings file's path, or nothing when there is no preferences folder.
-std::optional<std::string> SettingsPath() {
-    FSVolumeRefNum vRefNum = 0;
-    SInt32 dirID = 0;
-    if (FindFolder(kOnSystemDisk, kPreferencesFolderType, kDontCreateFolder, &vRefNum, &dirID) != noErr)
-        return std::nullopt;
-    Str255 name;
-    CopyCStringToPascal(kSettingsFileName, name);
-    FSSpec spec;
-    OSErr err = FSMakeFSSpec(vRefNum, dirID, name, &spec);
-    if (err != noErr && err != fnfErr) return std::nullopt;
-    return toolbox::FSSpecToPath(spec);
-}
-
-std::string StandardName(SInt16 mediaType) {
-    switch (mediaType) {
-        case kMediaNTSC:
-            return "ntsc";
-        case kMediaPAL:
-            return "pal";
-        case kMediaHD:
-            return "hd";
-        default:
-            return "unknown (" + std::to_string(mediaType) + ")";
-    }
-}
-
-// Shortest text that reads back as the same double.
-std::string Number(double value) {
-    char text[32];
-    auto [end, ec] = std::to_chars(text, text + sizeof text, value);
-    return ec == std::errc() ? std::string(text, end) : "?";
-}
-
-nlohmann::ordered_json RectJson(const RelRect& r) {
-    return {{"left", r.left}, {"top", r.top}, {"right", r.right}, {"bottom", r.bottom}};
-}
-
-nlohmann::ordered_json ColorJson(const RGBColor& c) {
-    return {c.red, c.green, c.blue};
+int Usage(const std::string& message) {
+    return UsageError("settings", message);
 }
 
 nlohmann::ordered_json Describe(const std::string& path, bool saved, const PluginDataRec& c) {
-    nlohmann::ordered_json sliders = nlohmann::ordered_json::array(),
-                           colors = nlohmann::ordered_json::array();
-    for (int i = 1; i <= kNumSliders; ++i)
-        sliders.push_back(c.sliders[i]);
-    for (int i = 1; i <= kNumColors; ++i)
-        colors.push_back(ColorJson(c.colors[i]));
-    return {{"path", path},
-            {"saved", saved},
-            {"red", c.sliders[1]},
-            {"green", c.sliders[2]},
-            {"blue", c.sliders[3]},
-            {"rect", RectJson(c.startRel)},
-            {"endRect", RectJson(c.endRel)},
-            {"standard", StandardName(c.mediaType)},
-            {"keepProportions", bool(c.keepProps)},
-            {"method", c.method},
-            {"sliders", sliders},
-            {"colors", colors},
-            {"frameStartColor", ColorJson(c.frameStartColor)},
-            {"frameEndColor", ColorJson(c.frameEndColor)}};
+    nlohmann::ordered_json all = {{"path", path}, {"saved", saved}};
+    all.update(SettingsJson(c));
+    return all;
 }
 
 std::string RectText(const RelRect& r) {
-    return "left " + Number(r.left) + ", top " + Number(r.top) + ", right " + Number(r.right) + ", bottom " +
-           Number(r.bottom);
+    return "left " + NumberText(r.left) + ", top " + NumberText(r.top) + ", right " + NumberText(r.right) +
+           ", bottom " + NumberText(r.bottom);
 }
 
 std::string ColorText(const RGBColor& c) {
@@ -238,12 +78,6 @@ void PrintText(const std::string& path, bool saved, const PluginDataRec& c) {
     std::printf("  frame end colour   %s\n", ColorText(c.frameEndColor).c_str());
 }
 
-// The saved configuration over the defaults, as the plug-in loads it at start.
-bool LoadSaved(PluginDataRec& config) {
-    ResetConfig(&config, true);
-    return ReadConfig(&config);
-}
-
 int Store(PluginDataRec& config, const std::string& path) {
     CreateSettingsFile();
     if (!SaveConfig(&config)) {
@@ -260,23 +94,23 @@ int RunSettings(const std::vector<std::string>& args) {
     FlagSpec spec{{"--json", "--help"},
                   {"--red", "--green", "--blue", "--rect", "--standard", "--keep-proportions"}};
     auto parsed = ParseArgs(args, spec, error);
-    if (!parsed) return UsageError(error);
+    if (!parsed) return Usage(error);
     if (parsed->Has("--help")) {
         std::fputs(kSettingsUsage, stdout);
         return kExitOK;
     }
     if (parsed->positional.size() != 1) {
-        return UsageError(parsed->positional.empty() ? "which action: show, reset or set?"
-                                                     : "unexpected argument " + parsed->positional[1]);
+        return Usage(parsed->positional.empty() ? "which action: show, reset or set?"
+                                                : "unexpected argument " + parsed->positional[1]);
     }
     const std::string action = parsed->positional[0];
     bool hasChange = false;
     for (const auto& flag : spec.withValue)
         hasChange = hasChange || parsed->Has(flag);
-    if (action != "set" && hasChange) return UsageError("only 'set' takes values");
-    if (action != "show" && parsed->Has("--json")) return UsageError("--json goes with 'show'");
+    if (action != "set" && hasChange) return Usage("only 'set' takes values");
+    if (action != "show" && parsed->Has("--json")) return Usage("--json goes with 'show'");
 
-    auto path = SettingsPath();
+    auto path = SettingsFilePath();
     if (!path) {
         std::fputs(
             "umbrawash settings: there is no usable preferences folder ($XDG_CONFIG_HOME or ~/.config)\n",
@@ -285,7 +119,7 @@ int RunSettings(const std::vector<std::string>& args) {
     }
     PluginDataRec config{};
     if (action == "show") {
-        bool saved = LoadSaved(config);
+        bool saved = LoadSavedSettings(config);
         if (parsed->Has("--json"))
             std::cout << Describe(*path, saved, config).dump(2) << "\n";
         else
@@ -297,14 +131,14 @@ int RunSettings(const std::vector<std::string>& args) {
         return Store(config, *path);
     }
     if (action == "set") {
-        if (!hasChange) return UsageError("'set' needs at least one value to change");
-        auto change = ReadChange(*parsed, error);
-        if (!change) return UsageError(error);
-        LoadSaved(config);
-        Apply(*change, config);
+        if (!hasChange) return Usage("'set' needs at least one value to change");
+        auto change = ReadSettingsChange(*parsed, error);
+        if (!change) return Usage(error);
+        LoadSavedSettings(config);
+        ApplySettingsChange(*change, config);
         return Store(config, *path);
     }
-    return UsageError("unknown action '" + action + "'");
+    return Usage("unknown action '" + action + "'");
 }
 
 } // namespace cli

@@ -2,6 +2,7 @@
 #include "CommandLine.h"
 #include "ConfigureCommand.h"
 #include "InfoCommand.h"
+#include "JoinCommand.h"
 #include "RenderCommand.h"
 #include "SettingsCommand.h"
 
@@ -21,6 +22,7 @@ const char* const kUsage =
     "commands:\n"
     "  info         describe the plug-in as the editor sees it\n"
     "  render       render a clip through the plug-in into a video file or PNG frames\n"
+    "  join         join the pieces of a render in segments into one video file\n"
     "  placeholder  render the placeholder picture of a clip into a PNG file\n"
     "  settings     show, reset or set the saved configuration of the effect\n"
     "  configure    edit the effect in its dialog on a clip, as the editor's button does\n"
@@ -31,10 +33,8 @@ const char* const kUsage =
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.empty()) {
-        std::fputs(kUsage, stderr);
-        return cli::kExitUsage;
-    }
+    if (args.empty())
+        return cli::UsageError("", "which command? info, render, join, placeholder, settings or configure");
     std::string command = args.front();
     args.erase(args.begin());
     if (command == "--help" || command == "-h" || command == "help") {
@@ -43,9 +43,9 @@ int main(int argc, char** argv) {
     }
     if (command == "info") return cli::RunInfo(args);
     if (command == "render") return cli::RunRender(args);
+    if (command == "join") return cli::RunJoin(args);
     if (command == "placeholder") return cli::RunPlaceholder(args);
     if (command == "settings") return cli::RunSettings(args);
     if (command == "configure") return cli::RunConfigure(args);
-    std::fprintf(stderr, "umbrawash: unknown command '%s'\n%s", command.c_str(), kUsage);
-    return cli::kExitUsage;
+    return cli::UsageError("", "unknown command '" + command + "'");
 }

@@ -35,11 +35,28 @@ TEST(Cli, InfoJsonIsParseableAndMatchesTheText) {
     EXPECT_EQ(doc["sliders"].size(), 3u);
 }
 
-TEST(Cli, UsageErrorsExitWithStatus2) {
-    for (const char* args : {"", "frobnicate", "info --frob", "info --bundle", "info extra"}) {
-        CommandResult run = RunCommand(args, true);
-        EXPECT_EQ(run.status, 2) << args;
-        EXPECT_NE(run.out.find("usage: umbrawash"), std::string::npos) << args;
+TEST(Cli, UsageErrorsSayWhatIsWrongAndPointToTheHelp) {
+    struct Case {
+        const char *args, *says, *help;
+    };
+    for (Case c :
+         {Case{"", "umbrawash: which command?", "umbrawash --help"},
+          Case{"frobnicate", "umbrawash: unknown command 'frobnicate'", "umbrawash --help"},
+          Case{"info --frob", "umbrawash info: unknown option --frob", "umbrawash info --help"},
+          Case{"info --bundle", "umbrawash info: --bundle needs a value", "umbrawash info --help"},
+          Case{"render --jobs 0", "umbrawash render: --jobs must be at least 1", "umbrawash render --help"},
+          Case{"join x.mkv", "umbrawash join: needs the pieces", "umbrawash join --help"},
+          Case{"settings set --red 101", "umbrawash settings: --red", "umbrawash settings --help"},
+          Case{"placeholder in.mp4", "umbrawash placeholder: needs", "umbrawash placeholder --help"},
+          Case{"configure a b", "umbrawash configure: takes at most", "umbrawash configure --help"}}) {
+        CommandResult run = RunCommand(c.args, true);
+        EXPECT_EQ(run.status, 2) << c.args;
+        // Two lines: what is wrong, and where the help is.
+        EXPECT_EQ(run.out.rfind(c.says, 0), 0u) << run.out;
+        EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 2) << run.out;
+        EXPECT_NE(run.out.find("Try '" + std::string(c.help) + "' for more information.\n"),
+                  std::string::npos)
+            << run.out;
     }
     EXPECT_EQ(RunCommand("--help").status, 0);
     EXPECT_EQ(RunCommand("info --help").status, 0);

@@ -62,18 +62,25 @@ bool EncodeBehind::Finish(std::string& error) {
     return true;
 }
 
+bool ReadFrameAudio(AudioSource& audio, const AudioInfo& info, Rational frameRate, int64_t index, int level,
+                    std::vector<float>& out, std::string& error) {
+    // The samples from the start of this frame to the start of the next.
+    int64_t rate = info.sampleRate;
+    int64_t first = index * rate * frameRate.den / frameRate.num;
+    int64_t next = (index + 1) * rate * frameRate.den / frameRate.num;
+    size_t from = out.size();
+    if (!audio.ReadSamples(int(next - first), out, error)) return false;
+    float gain = level < 0 ? 0.0f : float(level) / 256.0f;
+    for (size_t i = from; i < out.size(); ++i)
+        out[i] = std::clamp(out[i] * gain, -1.0f, 1.0f);
+    return true;
+}
+
 bool EncodeBehind::WriteItem(Item& item, std::string& error) {
     std::vector<float> samples;
-    if (audio_) {
-        // The samples from the start of this frame to the start of the next.
-        int64_t rate = audioInfo_.sampleRate;
-        int64_t first = framesWritten_ * rate * frameRate_.den / frameRate_.num;
-        int64_t next = (framesWritten_ + 1) * rate * frameRate_.den / frameRate_.num;
-        if (!audio_->ReadSamples(int(next - first), samples, error)) return false;
-        float gain = item.audioLevel < 0 ? 0.0f : float(item.audioLevel) / 256.0f;
-        for (float& s : samples)
-            s = std::clamp(s * gain, -1.0f, 1.0f);
-    }
+    if (audio_ &&
+        !ReadFrameAudio(*audio_, audioInfo_, frameRate_, framesWritten_, item.audioLevel, samples, error))
+        return false;
     ++framesWritten_;
     return writer_->WriteFrame(*item.frame, samples, error);
 }

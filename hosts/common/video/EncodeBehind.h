@@ -15,6 +15,11 @@
 
 namespace hosts::video {
 
+// Appends the samples of frame `index` of the audio, read on from where `audio` stands, at
+// the level the plug-in mixed them (256: full, < 0: not mixed, silence).
+bool ReadFrameAudio(AudioSource& audio, const AudioInfo& info, Rational frameRate, int64_t index, int level,
+                    std::vector<float>& out, std::string& error);
+
 class EncodeBehind {
   public:
     // audio may be null (no audio stream). Frames are numbered from 0 at `frameRate`.

@@ -1,5 +1,6 @@
 #include "video/VideoWriter.h"
 
+#include "video/Encoding.h"
 #include "video/FFmpegUtil.h"
 
 extern "C" {
@@ -112,47 +113,50 @@ bool MoveIntoPlace(const std::string& from, const std::string& to, std::string& 
     return true;
 }
 
-// ---- Containers: H.264 or FFV1, with AAC audio ----
+// ---- Containers ----
 
 class ContainerWriter final : public VideoWriter {
   public:
     ~ContainerWriter() override;
-    bool Start(const OutputSpec& spec, std::string& error);
+    // inMemory: write into memory and drop it at the end (a check of the combination).
+    bool Start(const OutputSpec& spec, bool inMemory, std::string& error);
     bool WriteFrame(const ArgbImage& frame, const std::vector<float>& audio, std::string& error) override;
     bool Finish(std::string& error) override;
 
   private:
     bool AddVideo(const OutputSpec& spec, std::string& error);
-    bool AddAudio(const OutputSpec& spec, std::string& error);
-    bool Send(AVCodecContext* codec, AVStream* stream, const AVFrame* frame, std::string& error);
-    bool SendAudio(bool flushAll, std::string& error);
     void Close();
 
     std::string finalPath_, partialPath_;
     AVFormatContext* format_ = nullptr;
-    CodecPtr video_, audio_;
+    CodecPtr video_;
+    AudioTrack audio_;
     AVStream* videoStream_ = nullptr;
-    AVStream* audioStream_ = nullptr;
     FramePtr picture_;
     PictureConverter converter_;
     PacketPtr packet_{av_packet_alloc()};
-    std::vector<float> pendingAudio_; // interleaved, not yet encoded
-    int channels_ = 0;
     int64_t nextVideoPts_ = 0;
-    int64_t nextAudioPts_ = 0;
+    bool inMemory_ = false;
     bool finished_ = false;
 };
 
-bool ContainerWriter::Start(const OutputSpec& spec, std::string& error) {
+bool ContainerWriter::Start(const OutputSpec& spec, bool inMemory, std::string& error) {
     finalPath_ = spec.path;
-    partialPath_ = PartialNameFor(spec.path);
-    if (avformat_alloc_output_context2(&format_, nullptr, nullptr, spec.path.c_str()) < 0 || !format_) {
-        error = "no container for " + spec.path;
+    inMemory_ = inMemory;
+    if (!inMemory) partialPath_ = PartialNameFor(spec.path);
+    const std::string& muxer = spec.muxer.empty() ? spec.encoder.muxer : spec.muxer;
+    if (avformat_alloc_output_context2(&format_, nullptr, muxer.c_str(), spec.path.c_str()) < 0 || !format_) {
+        error = "no " + muxer + " container for " + spec.path;
         return false;
     }
+    for (const auto& [key, value] : spec.tags)
+        av_dict_set(&format_->metadata, key.c_str(), value.c_str(), 0);
     if (!AddVideo(spec, error)) return false;
-    if (spec.audio.present && !AddAudio(spec, error)) return false;
-    int r = avio_open(&format_->pb, partialPath_.c_str(), AVIO_FLAG_WRITE);
+    if (spec.audio.present &&
+        !audio_.Open(format_, spec.encoder.audio, spec.encoder.audioRate, spec.audio, error))
+        return false;
+    int r = inMemory ? avio_open_dyn_buf(&format_->pb)
+                     : avio_open(&format_->pb, partialPath_.c_str(), AVIO_FLAG_WRITE);
     if (r < 0) {
         error = "cannot write " + spec.path + ": " + AvErrorText(r);
         return false;
@@ -166,33 +170,10 @@ bool ContainerWriter::Start(const OutputSpec& spec, std::string& error) {
 }
 
 bool ContainerWriter::AddVideo(const OutputSpec& spec, std::string& error) {
-    bool h264 = spec.kind == OutputKind::kH264;
-    const AVCodec* codec =
-        h264 ? avcodec_find_encoder_by_name("libx264") : avcodec_find_encoder(AV_CODEC_ID_FFV1);
-    if (!codec) {
-        error = h264 ? "no H.264 encoder (libx264) in the FFmpeg libraries" : "no FFV1 encoder";
-        return false;
-    }
-    if (h264 && (spec.width % 2 || spec.height % 2)) {
-        error = "H.264 needs an even width and height, not " + std::to_string(spec.width) + "x" +
-                std::to_string(spec.height) + " (use --size or --lossless)";
-        return false;
-    }
-    video_.reset(avcodec_alloc_context3(codec));
+    video_ = OpenVideoEncoder(spec.encoder, spec.width, spec.height, spec.frameRate,
+                              format_->oformat->flags & AVFMT_GLOBALHEADER, error);
+    if (!video_) return false;
     AVCodecContext* c = video_.get();
-    c->width = spec.width;
-    c->height = spec.height;
-    c->pix_fmt = h264 ? AV_PIX_FMT_YUV420P : AV_PIX_FMT_BGRA;
-    c->framerate = {spec.frameRate.num, spec.frameRate.den};
-    c->time_base = av_inv_q(c->framerate);
-    c->thread_count = 0;
-    if (h264) av_opt_set_int(c->priv_data, "crf", spec.crf, 0);
-    if (format_->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    int r = avcodec_open2(c, codec, nullptr);
-    if (r < 0) {
-        error = "cannot open the video encoder: " + AvErrorText(r);
-        return false;
-    }
     videoStream_ = avformat_new_stream(format_, nullptr);
     if (!videoStream_ || avcodec_parameters_from_context(videoStream_->codecpar, c) < 0) {
         error = "cannot add the video stream";
@@ -208,91 +189,6 @@ bool ContainerWriter::AddVideo(const OutputSpec& spec, std::string& error) {
     return true;
 }
 
-bool ContainerWriter::AddAudio(const OutputSpec& spec, std::string& error) {
-    const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_AAC);
-    if (!codec) {
-        error = "no AAC encoder";
-        return false;
-    }
-    audio_.reset(avcodec_alloc_context3(codec));
-    AVCodecContext* c = audio_.get();
-    channels_ = spec.audio.channels;
-    av_channel_layout_default(&c->ch_layout, channels_);
-    c->sample_rate = spec.audio.sampleRate;
-    c->sample_fmt = AV_SAMPLE_FMT_FLTP;
-    c->bit_rate = 96000 * channels_;
-    c->time_base = {1, spec.audio.sampleRate};
-    if (format_->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    int r = avcodec_open2(c, codec, nullptr);
-    if (r < 0) {
-        error = "cannot open the audio encoder: " + AvErrorText(r);
-        return false;
-    }
-    audioStream_ = avformat_new_stream(format_, nullptr);
-    if (!audioStream_ || avcodec_parameters_from_context(audioStream_->codecpar, c) < 0) {
-        error = "cannot add the audio stream";
-        return false;
-    }
-    audioStream_->time_base = c->time_base;
-    return true;
-}
-
-// Encodes a frame (or flushes, with null) and writes the packets that come out. Packets
-// get their duration before their timestamps are rescaled: the H.264 encoder leaves it 0,
-// and an MP4 edit list would then cut the last frame.
-bool ContainerWriter::Send(AVCodecContext* codec, AVStream* stream, const AVFrame* frame,
-                           std::string& error) {
-    int r = avcodec_send_frame(codec, frame);
-    if (r < 0 && !(frame == nullptr && r == AVERROR_EOF)) {
-        error = "cannot encode: " + AvErrorText(r);
-        return false;
-    }
-    for (;;) {
-        r = avcodec_receive_packet(codec, packet_.get());
-        if (r == AVERROR(EAGAIN) || r == AVERROR_EOF) return true;
-        if (r < 0) {
-            error = "cannot encode: " + AvErrorText(r);
-            return false;
-        }
-        if (packet_->duration <= 0)
-            packet_->duration = codec->codec_type == AVMEDIA_TYPE_VIDEO ? 1 : codec->frame_size;
-        av_packet_rescale_ts(packet_.get(), codec->time_base, stream->time_base);
-        packet_->stream_index = stream->index;
-        r = av_interleaved_write_frame(format_, packet_.get());
-        if (r < 0) {
-            error = "cannot write " + finalPath_ + ": " + AvErrorText(r);
-            return false;
-        }
-    }
-}
-
-bool ContainerWriter::SendAudio(bool flushAll, std::string& error) {
-    int frameSize = audio_->frame_size > 0 ? audio_->frame_size : 1024;
-    size_t perFrame = size_t(frameSize) * size_t(channels_);
-    while (pendingAudio_.size() >= perFrame || (flushAll && !pendingAudio_.empty())) {
-        int samples = int(std::min(perFrame, pendingAudio_.size()) / size_t(channels_));
-        FramePtr frame(av_frame_alloc());
-        frame->format = AV_SAMPLE_FMT_FLTP;
-        frame->nb_samples = samples;
-        frame->sample_rate = audio_->sample_rate;
-        av_channel_layout_copy(&frame->ch_layout, &audio_->ch_layout);
-        if (av_frame_get_buffer(frame.get(), 0) < 0) {
-            error = "no memory for audio";
-            return false;
-        }
-        for (int ch = 0; ch < channels_; ++ch) {
-            float* plane = reinterpret_cast<float*>(frame->extended_data[ch]);
-            for (int i = 0; i < samples; ++i)
-                plane[i] = pendingAudio_[size_t(i) * size_t(channels_) + size_t(ch)];
-        }
-        pendingAudio_.erase(pendingAudio_.begin(), pendingAudio_.begin() + long(samples) * channels_);
-        frame->pts = nextAudioPts_;
-        nextAudioPts_ += samples;
-        if (!Send(audio_.get(), audioStream_, frame.get(), error)) return false;
-    }
-    return true;
-}
-
 bool ContainerWriter::WriteFrame(const ArgbImage& frame, const std::vector<float>& audio,
                                  std::string& error) {
     if (!converter_.Convert(frame, *picture_)) {
@@ -300,20 +196,25 @@ bool ContainerWriter::WriteFrame(const ArgbImage& frame, const std::vector<float
         return false;
     }
     picture_->pts = nextVideoPts_++;
-    if (!Send(video_.get(), videoStream_, picture_.get(), error)) return false;
-    if (!audio_) return true;
-    pendingAudio_.insert(pendingAudio_.end(), audio.begin(), audio.end());
-    return SendAudio(false, error);
+    if (!EncodeInto(format_, video_.get(), videoStream_, picture_.get(), packet_.get(), error)) return false;
+    return !audio_.IsOpen() || audio_.Write(audio, error);
 }
 
 bool ContainerWriter::Finish(std::string& error) {
-    if (!Send(video_.get(), videoStream_, nullptr, error)) return false;
-    if (audio_ && (!SendAudio(true, error) || !Send(audio_.get(), audioStream_, nullptr, error)))
-        return false;
+    if (!EncodeInto(format_, video_.get(), videoStream_, nullptr, packet_.get(), error)) return false;
+    if (audio_.IsOpen() && !audio_.Finish(error)) return false;
     int r = av_write_trailer(format_);
     if (r < 0) {
         error = "cannot finish " + finalPath_ + ": " + AvErrorText(r);
         return false;
+    }
+    if (inMemory_) {
+        uint8_t* bytes = nullptr;
+        avio_close_dyn_buf(format_->pb, &bytes);
+        format_->pb = nullptr;
+        av_free(bytes);
+        finished_ = true;
+        return true;
     }
     r = avio_closep(&format_->pb);
     if (r < 0) {
@@ -327,6 +228,12 @@ bool ContainerWriter::Finish(std::string& error) {
 
 void ContainerWriter::Close() {
     if (!format_) return;
+    if (format_->pb && inMemory_) {
+        uint8_t* bytes = nullptr;
+        avio_close_dyn_buf(format_->pb, &bytes);
+        av_free(bytes);
+        format_->pb = nullptr;
+    }
     if (format_->pb) avio_closep(&format_->pb);
     avformat_free_context(format_);
     format_ = nullptr;
@@ -392,27 +299,18 @@ std::string PartialNameFor(const std::string& path) {
     return (p.parent_path() / name).string();
 }
 
-std::optional<OutputKind> OutputKindFor(const std::string& path, bool lossless, std::string& error) {
+std::optional<OutputKind> OutputKindFor(const std::string& path, std::string& error) {
     std::string ext = Lower(fs::path(path).extension().string());
     if (IsNumberPattern(path)) {
         if (ext == ".png") return OutputKind::kPngSequence;
         error = "numbered outputs are PNG files, such as out_%04d.png: " + path;
         return std::nullopt;
     }
-    if (ext == ".nut") return OutputKind::kFFV1;
-    if (ext == ".mkv") return lossless ? OutputKind::kFFV1 : OutputKind::kH264;
-    if (ext == ".mp4" || ext == ".mov") {
-        if (!lossless) return OutputKind::kH264;
-        error = "--lossless writes .mkv or .nut, not " + ext;
-        return std::nullopt;
-    }
     if (ext == ".png") {
         error = "a frame sequence needs a number pattern, such as out_%04d.png: " + path;
         return std::nullopt;
     }
-    error = "unknown kind of output '" + path +
-            "' (use .mp4, .mov, .mkv, .nut or a pattern such as out_%04d.png)";
-    return std::nullopt;
+    return OutputKind::kVideoFile;
 }
 
 std::unique_ptr<VideoWriter> VideoWriter::Open(const OutputSpec& spec, std::string& error) {
@@ -422,8 +320,34 @@ std::unique_ptr<VideoWriter> VideoWriter::Open(const OutputSpec& spec, std::stri
         return writer;
     }
     auto writer = std::make_unique<ContainerWriter>();
-    if (!writer->Start(spec, error)) return {};
+    if (!writer->Start(spec, false, error)) return {};
     return writer;
+}
+
+bool VideoWriter::Check(const OutputSpec& spec, std::string& error) {
+    if (spec.kind == OutputKind::kPngSequence) return true;
+    LibraryMessages messages;
+    ContainerWriter writer;
+    ArgbImage black;
+    black.Allocate(spec.width, spec.height);
+    std::fill(black.pixels.begin(), black.pixels.end(), 0);
+    std::vector<float> silence;
+    if (spec.audio.present)
+        silence.assign(
+            size_t(spec.audio.sampleRate * spec.frameRate.den / std::max(spec.frameRate.num, 1) + 1) *
+                size_t(spec.audio.channels),
+            0.0f);
+    if (writer.Start(spec, true, error) && writer.WriteFrame(black, silence, error) && writer.Finish(error))
+        return true;
+    const std::string& muxer = spec.muxer.empty() ? spec.encoder.muxer : spec.muxer;
+    std::string said = messages.First();
+    error = spec.encoder.Describe() + " cannot be written into " + muxer + " (" + spec.path +
+            "): " + (said.empty() ? error : said);
+    std::vector<std::string> others = EncodersFor(spec.encoder.extension);
+    others.erase(std::remove(others.begin(), others.end(), spec.encoder.video), others.end());
+    if (!others.empty())
+        error += "; other encoders for " + spec.encoder.extension + " files: " + JoinNames(others);
+    return false;
 }
 
 bool WritePngFile(const std::string& path, const ArgbImage& image, std::string& error) {

@@ -2,6 +2,7 @@
 // files made with the ffmpeg command; outputs are decoded with ffmpeg and compared with
 // values computed here from the inputs.
 #include "MediaFiles.h"
+#include "ResourceFileBytes.h"
 #include "TestPaths.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +10,9 @@
 #include <chrono>
 #include <cmath>
 #include <csignal>
+#include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -76,27 +79,80 @@ TEST(RenderCli, DefaultConfigurationInvertsExactlyOnTheLosslessPaths) {
     EXPECT_FALSE(std::ifstream(dir / "out_021.png").good());
 }
 
-TEST(RenderCli, SavedAmountsAndRectangleGiveTheFormulaInsideAndTheInputOutside) {
-    TempDir dir;
-    std::string in = MakeLosslessInput(dir, 4);
-    auto set = Umbrawash("settings set --red 25 --green 30 --blue 100 --rect 0.25,0.25,0.75,0.75");
-    ASSERT_EQ(set.status, 0) << set.out;
-    auto run = Umbrawash("render '" + in + "' '" + (dir / "out.mkv") + "' --lossless");
-    ASSERT_EQ(run.status, 0) << run.out;
-    auto input = mediafiles::DecodeArgb(in), out = mediafiles::DecodeArgb(dir / "out.mkv");
-    ASSERT_EQ(out.size(), input.size());
-    const double amounts[4] = {0, 25, 30, 100};
+// Pixels of out that differ from the effect with these amounts inside the pixel rectangle
+// [x0, x1) x [y0, y1) and the input outside it.
+size_t WrongPixels(const std::vector<uint8_t>& input, const std::vector<uint8_t>& out, const int amounts[3],
+                   int x0, int y0, int x1, int y1) {
+    if (out.size() != input.size()) return input.size();
     size_t wrong = 0;
-    for (size_t f = 0; f < 4; ++f)
+    for (size_t f = 0; f < input.size() / kFrameBytes; ++f)
         for (int y = 0; y < kH; ++y)
             for (int x = 0; x < kW; ++x) {
                 size_t i = f * kFrameBytes + size_t(y * kW + x) * 4;
-                bool inside = x >= 16 && x < 48 && y >= 12 && y < 36;
+                bool inside = x >= x0 && x < x1 && y >= y0 && y < y1;
                 wrong += out[i] != (inside ? 255 : input[i]);
                 for (int ch = 1; ch < 4; ++ch)
-                    wrong += out[i + ch] != (inside ? Invert(input[i + ch], amounts[ch]) : input[i + ch]);
+                    wrong += out[i + ch] != (inside ? Invert(input[i + ch], amounts[ch - 1]) : input[i + ch]);
             }
-    EXPECT_EQ(wrong, 0u);
+    return wrong;
+}
+
+// The saved settings file with its record's version changed to 2: the plug-in does not
+// read it and, left alone, writes its defaults over it.
+std::vector<UInt8> ForeignSettings(const std::string& path) {
+    auto bytes = testsupport::ReadFileBytes(path);
+    size_t data =
+        size_t(bytes.at(0)) << 24 | size_t(bytes.at(1)) << 16 | size_t(bytes.at(2)) << 8 | bytes.at(3);
+    bytes.at(data + 4 + 4) = 2; // after the entry's length: sizeInBytes, then version
+    return bytes;
+}
+
+TEST(RenderCli, EachRenderUsesItsOwnSettingsAndLeavesTheSavedOnesByteIdentical) {
+    TempDir dir;
+    std::string in = MakeLosslessInput(dir, 4);
+    const std::string saved = std::string(std::getenv("XDG_CONFIG_HOME")) + "/zorlt-Prefs";
+    const std::string other = dir / "other-prefs";
+    ASSERT_EQ(Umbrawash("settings set --red 40 --green 0 --blue 60 --rect 0,0.5,1,1").status, 0);
+    ASSERT_TRUE(std::filesystem::copy_file(saved, other));
+    ASSERT_EQ(Umbrawash("settings set --red 25 --green 30 --blue 100 --rect 0.25,0.25,0.75,0.75").status, 0);
+    auto input = mediafiles::DecodeArgb(in);
+    struct Case {
+        std::string flags;
+        int amounts[3];
+        int x0, y0, x1, y1;
+    };
+    const Case cases[] = {
+        {"", {25, 30, 100}, 16, 12, 48, 36},
+        {"--red 0 --blue 5", {0, 30, 5}, 16, 12, 48, 36},
+        {"--rect 0,0,0.5,1 --green 100", {25, 100, 100}, 0, 0, 32, 48},
+        {"--settings '" + other + "'", {40, 0, 60}, 0, 24, 64, 48},
+        {"--settings '" + other + "' --red 100", {100, 0, 60}, 0, 24, 64, 48},
+    };
+    const auto savedBytes = testsupport::ReadFileBytes(saved);
+    // Two renders at a time, each with settings of its own.
+    for (size_t c = 0; c < std::size(cases); c += 2) {
+        std::string line;
+        for (size_t k = c; k < std::min(c + 2, std::size(cases)); ++k)
+            line += testpaths::Umbrawash() + " render '" + in + "' '" + (dir / std::to_string(k)) +
+                    ".mkv' --lossless --quiet " + cases[k].flags + " & ";
+        ASSERT_EQ(mediafiles::Run(line + "wait").status, 0) << line;
+    }
+    EXPECT_EQ(testsupport::ReadFileBytes(saved), savedBytes);
+    for (size_t k = 0; k < std::size(cases); ++k) {
+        const Case& c = cases[k];
+        auto out = mediafiles::DecodeArgb(dir / std::to_string(k) + ".mkv");
+        EXPECT_EQ(WrongPixels(input, out, c.amounts, c.x0, c.y0, c.x1, c.y1), 0u) << c.flags;
+    }
+    // A saved record the plug-in rejects stays as it is too; the render uses the defaults.
+    testsupport::WriteFileBytes(saved, ForeignSettings(saved));
+    const auto foreign = testsupport::ReadFileBytes(saved);
+    ASSERT_EQ(Umbrawash("render '" + in + "' '" + (dir / "defaults.mkv") + "' --lossless").status, 0);
+    const int full[3] = {100, 100, 100};
+    EXPECT_EQ(WrongPixels(input, mediafiles::DecodeArgb(dir / "defaults.mkv"), full, 0, 0, kW, kH), 0u);
+    EXPECT_EQ(testsupport::ReadFileBytes(saved), foreign);
+    EXPECT_EQ(
+        Umbrawash("render '" + in + "' '" + (dir / "x.mkv") + "' --settings '" + (dir / "none") + "'").status,
+        1);
     EXPECT_EQ(Umbrawash("settings reset").status, 0);
 }
 
@@ -153,6 +209,88 @@ TEST(RenderCli, H264OutputsKeepEveryFrameAndTheAudioExceptInProxyRenders) {
     EXPECT_EQ(mediafiles::CountAudioStreams(dir / "proxy.mp4"), 0);
 }
 
+// Pixels of the still's halves (before | after) that are not each other's inverse, in the
+// rows from y0 to y1.
+size_t NotInverted(const std::vector<uint8_t>& still, int width, int y0, int y1) {
+    size_t wrong = 0;
+    for (int y = y0; y < y1; ++y)
+        for (int x = 0; x < width / 2; ++x)
+            for (int ch = 1; ch < 4; ++ch) {
+                size_t left = (size_t(y) * size_t(width) + size_t(x)) * 4 + size_t(ch);
+                wrong += still[left + size_t(width / 2) * 4] != 255 - still[left];
+            }
+    return wrong;
+}
+
+TEST(RenderCli, TheDemoWritesALabelledStillAndKeepsItsVideoWhenTheStillCannotBeMade) {
+    for (const char* jobs : {"1", "2"}) {
+        TempDir dir;
+        const std::string demo =
+            "cd '" + dir.path() + "' && " + testpaths::Umbrawash() +
+            " render --frames 4 --red 100 --green 100 --blue 100 --rect 0,0,1,1 --jobs " + jobs;
+        auto run = mediafiles::Run(demo, true);
+        ASSERT_EQ(run.status, 0) << run.out;
+        EXPECT_EQ(mediafiles::CountFrames(dir / "out/demo.mp4"), 4);
+        auto still = mediafiles::DecodeArgb(dir / "out/demo-before-after.png");
+        ASSERT_EQ(still.size(), size_t(1440) * 480 * 4);
+        // Below the labels the halves are the frame and its inverse; the labels differ.
+        EXPECT_EQ(NotInverted(still, 1440, 60, 480), 0u) << jobs;
+        EXPECT_GT(NotInverted(still, 1440, 0, 60), 500u) << jobs;
+
+        // A folder where the still belongs: the still cannot be written, the video can.
+        std::filesystem::remove_all(dir / "out");
+        std::filesystem::create_directories(dir / "out/demo-before-after.png");
+        run = mediafiles::Run(demo, true);
+        EXPECT_EQ(run.status, 1) << run.out;
+        EXPECT_NE(run.out.find("no before/after still out/demo-before-after.png"), std::string::npos)
+            << run.out;
+        EXPECT_EQ(mediafiles::CountFrames(dir / "out/demo.mp4"), 4) << jobs;
+    }
+}
+
+TEST(RenderCli, AnyEncoderFromTheCommandLineAndImpossibleOnesFailBeforeAnyFrame) {
+    TempDir dir;
+    std::string in = dir / "in.mkv";
+    ASSERT_TRUE(
+        mediafiles::Ffmpeg("-f lavfi -i testsrc2=s=64x48:r=25 -f lavfi -i sine=r=44100 -frames:v 4 -t 0.3 "
+                           "-c:v ffv1 -c:a flac '" +
+                           in + "'"));
+    struct Case {
+        std::string output, flags, streams;
+    };
+    for (const Case& c :
+         {Case{"out.mov", "--codec prores_ks --pix-fmt yuv444p10le", "prores,yuv444p10le\naac\n"},
+          Case{"out.webm", "--crf 40", "vp9,yuv420p\nopus\n"}}) {
+        auto run = Umbrawash("render '" + in + "' '" + (dir / c.output) + "' " + c.flags);
+        ASSERT_EQ(run.status, 0) << run.out;
+        EXPECT_EQ(mediafiles::Run("ffprobe -v error -show_entries stream=codec_name,pix_fmt -of csv=p=0 '" +
+                                  (dir / c.output) + "'")
+                      .out,
+                  c.streams);
+        std::filesystem::remove(dir / c.output);
+    }
+    struct Refusal {
+        std::string output, flags;
+        int status;
+        std::string says;
+    };
+    for (const Refusal& c :
+         {Refusal{"out.webm", "--codec libx264", 2,
+                  "libx264 does not go into .webm files; .webm files take libvpx-vp9"},
+          // DNxHR's smallest frame is larger than the clip's: found by the one-frame check.
+          Refusal{"out.mov", "--codec dnxhd --jobs 1", 1, "dnxhd yuv422p profile dnxhr_hq cannot be written"},
+          Refusal{"out.mov", "--codec dnxhd --jobs 2", 1, "at least 256x120"}}) {
+        auto run = mediafiles::Run(testpaths::Umbrawash() + " render '" + in + "' '" + (dir / c.output) +
+                                       "' " + c.flags + " --report-progress 1",
+                                   true);
+        EXPECT_EQ(run.status, c.status) << c.flags;
+        EXPECT_NE(run.out.find(c.says), std::string::npos) << run.out;
+        // No frame was rendered: no line of progress.
+        EXPECT_FALSE(std::regex_search(run.out, std::regex("(^|\n)[0-9]+\n"))) << run.out;
+    }
+    ExpectOnlyFiles(dir, {"in.mkv"});
+}
+
 TEST(RenderCli, PlaceholderWritesTheThumbFrameWithTheEffect) {
     TempDir dir;
     std::string in = MakeLosslessInput(dir, 10);
@@ -183,7 +321,7 @@ TEST(RenderCli, ErrorsExitWithTheirStatusAndLeaveNoOutput) {
              Case{"'" + (dir / "text.mp4") + "' " + out, 1, "text.mp4"},
              Case{"'" + in + "' '" + (dir / "no/such/dir/out.mkv") + "' --lossless", 1, "no/such/dir"},
              Case{"'" + in + "' '" + (dir / "out.xyz") + "'", 2, "unknown kind"},
-             Case{"'" + in + "' '" + (dir / "out.mp4") + "' --lossless", 2, ".mkv or .nut"},
+             Case{"'" + in + "' '" + (dir / "out.mp4") + "' --lossless", 2, "ffv1 goes into .mov, .mkv"},
              Case{"'" + in + "' " + out + " --start 4 --frames 3", 1, "beyond"},
              Case{"'" + in + "' " + out + " --frames 0", 2, "--frames"},
              Case{"'" + in + "' " + out + " --size 64by48", 2, "--size"},

@@ -1,0 +1,111 @@
+// The encoders and containers the writer offers: every pair of the known table written and
+// read back with ffprobe, and the choices and refusals made from the options alone.
+#include "video/OutputFormat.h"
+#include "MediaFiles.h"
+#include "video/VideoWriter.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace hosts::video;
+
+namespace {
+
+constexpr int kW = 256, kH = 144, kFrames = 3; // DNxHR takes nothing smaller than 256x120
+
+std::string CodecOf(const std::string& encoder) {
+    const AVCodec* codec = avcodec_find_encoder_by_name(encoder.c_str());
+    return codec ? avcodec_get_name(codec->id) : "?";
+}
+
+TEST(OutputFormat, EveryKnownEncoderAndContainerPairWritesAFileThatReadsBack) {
+    mediafiles::TempDir dir;
+    const AudioInfo audio{true, 44100, 2};
+    const std::map<std::string, std::string> audioCodec = {
+        {".mp4", "aac"}, {".mov", "aac"},       {".mkv", "aac"}, {".webm", "opus"},
+        {".avi", "mp3"}, {".mxf", "pcm_s16le"}, {".nut", "aac"}};
+    int pairs = 0;
+    for (const std::string& ext : ContainerExtensions())
+        for (const std::string& encoder : EncodersFor(ext)) {
+            std::string path = dir / (encoder + ext), error;
+            auto settings = ChooseEncoder(path, {encoder, {}, {}, {}, false}, error);
+            ASSERT_TRUE(settings) << error;
+            OutputSpec spec{path, OutputKind::kVideoFile, *settings, kW, kH, {25, 1}, audio, {}, {}};
+            ASSERT_TRUE(VideoWriter::Check(spec, error)) << error;
+            auto writer = VideoWriter::Open(spec, error);
+            ASSERT_TRUE(writer) << error;
+            ArgbImage frame;
+            frame.Allocate(kW, kH);
+            std::vector<float> tone(44100 / 25 * 2);
+            for (size_t i = 0; i < tone.size(); ++i)
+                tone[i] = float(0.3 * std::sin(double(i / 2) * 0.06));
+            for (int f = 0; f < kFrames; ++f) {
+                for (size_t i = 0; i < frame.pixels.size(); ++i)
+                    frame.pixels[i] = uint8_t(i * 7 + size_t(f) * 40);
+                ASSERT_TRUE(writer->WriteFrame(frame, tone, error)) << path << ": " << error;
+            }
+            ASSERT_TRUE(writer->Finish(error)) << path << ": " << error;
+            auto probe = mediafiles::Run(
+                "ffprobe -v error -count_frames -show_entries stream=codec_name,nb_read_frames "
+                "-of default=nw=1 '" +
+                    path + "'",
+                true);
+            const std::string video =
+                "codec_name=" + CodecOf(encoder) + "\nnb_read_frames=" + std::to_string(kFrames) + "\n";
+            EXPECT_EQ(probe.out.rfind(video, 0), 0u) << path << "\n" << probe.out;
+            EXPECT_NE(probe.out.find("codec_name=" + audioCodec.at(ext) + "\n"), std::string::npos)
+                << path << "\n"
+                << probe.out;
+            ++pairs;
+        }
+    EXPECT_EQ(pairs, 38);
+}
+
+TEST(OutputFormat, DefaultsFollowTheContainerAndRefusalsSayWhatWouldWork) {
+    struct Case {
+        std::string path;
+        EncoderRequest request;
+        std::string chosen; // Describe(), or the start of the error
+    };
+    const Case cases[] = {
+        {"a.mp4", {}, "libx264 yuv420p crf 18"},
+        {"a.MOV", {}, "libx264 yuv420p crf 18"},
+        {"a.webm", {}, "libvpx-vp9 yuv420p crf 31"},
+        {"a.avi", {}, "mpeg4 yuv420p qscale 3"},
+        {"a.mxf", {}, "mpeg2video yuv420p qscale 3"},
+        {"a.nut", {}, "ffv1 bgra"},
+        {"a.mkv", {"", "", {}, {}, true}, "ffv1 bgra"},
+        {"a.mov", {"prores_ks", "", {}, {}, false}, "prores_ks yuv422p10le"},
+        {"a.mxf", {"dnxhd", "", {}, {}, false}, "dnxhd yuv422p profile dnxhr_hq"},
+        {"a.mkv", {"libx265", "yuv444p", 22.5, {}, false}, "libx265 yuv444p crf 22.5"},
+        {"a.mp4", {"libx264", "", {}, 2500000, false}, "libx264 yuv420p bitrate 2500000"},
+        {"a.mp4",
+         {"prores_ks", "", {}, {}, false},
+         "prores_ks does not go into .mp4 files; .mp4 files take libx264, libx265, libvpx-vp9"},
+        {"a.webm",
+         {"libx264", "", {}, {}, false},
+         "libx264 does not go into .webm files; .webm files take libvpx-vp9"},
+        {"a.mp4", {"", "", {}, {}, true}, "ffv1 does not go into .mp4 files"},
+        {"a.mp4", {"mpeg4", "", 20.0, {}, false}, "mpeg4 has no constant quality (--crf)"},
+        {"a.mp4", {"libx264", "", 52.0, {}, false}, "--crf for libx264 is 0..51"},
+        {"a.mkv", {"ffv1", "", {}, 800000, false}, "ffv1 is lossless and has no --bitrate"},
+        {"a.mp4", {"libx264", "rgb48", {}, {}, false}, "--pix-fmt rgb48: libx264 takes yuv420p"},
+        {"a.mp4", {"nosuchcodec", "", {}, {}, false}, "no video encoder 'nosuchcodec'"},
+        {"a.mp4", {"aac", "", {}, {}, false}, "no video encoder 'aac'"},
+        {"a.flv", {}, "unknown kind of output 'a.flv' (use .mp4, .mov, .mkv, .webm, .avi, .mxf, .nut"},
+        {"a.mkv", {"libx264", "", {}, {}, true}, "--lossless writes FFV1"},
+    };
+    for (const Case& c : cases) {
+        std::string error;
+        auto settings = ChooseEncoder(c.path, c.request, error);
+        std::string got = settings ? settings->Describe() : error;
+        EXPECT_EQ(got.substr(0, c.chosen.size()), c.chosen) << c.path << " " << c.request.codec;
+    }
+}
+
+} // namespace
