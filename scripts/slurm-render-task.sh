@@ -4,11 +4,12 @@
 #
 #   slurm-render-task.sh segment UMBRAWASH INPUT PIECES NAME N [RENDER OPTIONS...]
 #       one task of the array: renders segment SLURM_ARRAY_TASK_ID of N into the folder
-#       PIECES, with the saved configuration in PIECES/settings, unless its piece is there
-#       already (pieces appear only when complete, so one that is there is whole)
+#       PIECES, with the saved configuration in PIECES/settings (umbrawash keeps a complete
+#       piece of the same render that is there already)
 #   slurm-render-task.sh join UMBRAWASH PIECES NAME N OUTPUT KEEP_PIECES
-#       joins the N pieces into OUTPUT; then removes them, and what killed tasks left, unless
-#       KEEP_PIECES is 1
+#       joins the N pieces into OUTPUT; then removes the folder's pieces, those of earlier
+#       renders in other segments and what killed tasks left included, unless KEEP_PIECES
+#       is 1
 #
 # NAME is the pieces' printf pattern, such as segment-%03d-of-120.mkv.
 set -euo pipefail
@@ -23,10 +24,6 @@ case "$mode" in
         # shellcheck disable=SC2059 # the pattern is ours: digits, a %d and an extension
         printf -v piece "$name" "$k"
         piece=$dir/$piece
-        if [ -e "$piece" ]; then
-            echo "segment $k/$count: $piece is there already"
-            exit 0
-        fi
         echo "segment $k/$count on $(hostname): $piece"
         export XDG_CONFIG_HOME=$dir/settings
         exec "$umbrawash" render "$input" "$piece" --segment "$k/$count" "$@"
@@ -43,7 +40,7 @@ case "$mode" in
         echo "join on $(hostname): ${#pieces[@]} pieces into $output"
         "$umbrawash" join "${pieces[@]}" "$output"
         if [ "$keep" != 1 ]; then
-            rm -f -- "${pieces[@]}" "$dir"/.segment-*.partial-*
+            rm -f -- "$dir"/segment-*.mkv "$dir"/.segment-*.partial-*
         fi
         echo "joined: $output"
         ;;

@@ -17,14 +17,16 @@ segments are, and a failed segment holds up only its own clip.
 
 All paths must be on a folder that every node shares. The pieces go to a folder
 OUTPUT.pieces beside OUTPUT (or in --pieces-dir), with the Slurm logs in its log/ folder;
-after a successful join the pieces are removed and the logs kept.
+after a successful join the pieces are removed and the logs kept. Segments render with the
+saved configuration as it was when the clip was first submitted (a copy in that folder).
 
 Running the same command again finishes what is not done: clips whose OUTPUT exists are
-skipped, and of the others only the segments whose piece is missing are rendered before
-the join. A task that fails or is killed leaves no piece, and its clip's join is
-cancelled. Pieces from other options are refused: remove their folder to start over.
+skipped, and of the others every segment's task keeps a complete piece of the same render
+and renders only the missing ones (and those of other options) before the join. A task
+that fails or is killed leaves no piece, and its clip's join is cancelled.
 
-  --segments N       segments per clip (default 8); each is one task and one process
+  --segments N       segments per clip (default 8), at most its frames; each is one
+                     task and one process
   --out-dir DIR      render each INPUT to DIR/NAME.EXT, NAME being INPUT's name
                      without its extension
   --ext EXT          the outputs' extension with --out-dir (default mp4, mkv with
@@ -109,16 +111,12 @@ if ! [[ "$segments" =~ ^[1-9][0-9]{0,5}$ ]]; then
     bad_usage "--segments needs a whole number from 1, not '$segments'"
 fi
 lossless=0
-quiet=0
 for arg in "${render_args[@]}"; do
     case "$arg" in
         --segment | --segment=* | --jobs | --jobs=*) bad_usage "$arg is set here, per task: leave it out" ;;
         --lossless) lossless=1 ;;
-        --quiet) quiet=1 ;;
     esac
 done
-# Progress lines are for terminals, not for Slurm's logs.
-((quiet)) || render_args+=(--quiet)
 
 inputs=()
 outputs=()
@@ -195,11 +193,12 @@ jobs_in_flight() {
     done
 }
 
-# Submits one clip's segments that have no piece yet and its join, and prints what it did;
-# returns 1 when the clip cannot be submitted.
+# Submits one clip's segments and its join, and prints what it did; returns 1 when the clip
+# cannot be submitted. (Called in an || list, where set -e does not hold: every step that
+# can fail is checked.)
 submit_clip() {
     local input=$1 output=$2
-    local name dir width piece_name render k piece array_id join_id earlier in_flight
+    local name dir width piece_name array_id join_id earlier in_flight
     name=$(basename -- "$output")
     dir=${pieces_root:+$(realpath -- "$pieces_root")/$name.pieces}
     dir=${dir:-$output.pieces}
@@ -209,22 +208,24 @@ submit_clip() {
     fi
     width=${#segments}
     ((width >= 3)) || width=3
-    piece_name="segment-%0${width}d-of-$segments.${output##*.}"
+    piece_name="segment-%0${width}d-of-$segments.mkv"
 
-    # A pieces folder remembers the render it holds, so that a rerun with other options
-    # does not join pieces of two renders. It also keeps a copy of the saved configuration
-    # as it was at the first submission: every segment renders with that one, whatever
-    # the nodes' home folders hold or the user saves meanwhile.
-    render=$(printf '%q ' "$input" "$output" "$segments" "${render_args[@]}")
-    if [ -f "$dir/render" ]; then
-        if [ "$(cat -- "$dir/render")" != "$render" ]; then
-            echo "slurm-render: $dir holds pieces of another render (other input, output, segments or options): remove it to start over" >&2
+    # A pieces folder belongs to one output (with --pieces-dir, two outputs of one name
+    # would otherwise share it). It keeps a copy of the saved configuration as it was at the
+    # first submission: every segment renders with that one, whatever the nodes' home
+    # folders hold or the user saves meanwhile, so that a rerun finishes the same render.
+    if [ -f "$dir/output" ]; then
+        if [ "$(cat -- "$dir/output")" != "$output" ]; then
+            echo "slurm-render: $dir holds the pieces of $(cat -- "$dir/output"), not of $output: choose another --pieces-dir" >&2
             return 1
         fi
     else
-        mkdir -p -- "$dir/log" "$dir/settings"
-        [ ! -f "$saved_settings" ] || cp -- "$saved_settings" "$dir/settings/"
-        printf '%s\n' "$render" >"$dir/render"
+        if ! mkdir -p -- "$dir/log" "$dir/settings" ||
+            { [ -f "$saved_settings" ] && ! cp -- "$saved_settings" "$dir/settings/"; } ||
+            ! printf '%s\n' "$output" >"$dir/output"; then
+            echo "slurm-render: $name: cannot set up the pieces folder $dir" >&2
+            return 1
+        fi
     fi
     if [ -f "$dir/jobs" ]; then
         mapfile -t earlier <"$dir/jobs"
@@ -235,38 +236,24 @@ submit_clip() {
         fi
     fi
 
-    local missing=()
-    for ((k = 1; k <= segments; k++)); do
-        # shellcheck disable=SC2059 # the pattern is ours: digits, a %d and an extension
-        printf -v piece "$piece_name" "$k"
-        [ -e "$dir/$piece" ] || missing+=("$k")
-    done
-
+    # Every segment gets its task, also on a rerun: `umbrawash render --segment` keeps a
+    # complete piece of the same render as it is and renders the others.
     # Slurm reads % in log names as a pattern: %% is a plain %.
     local common=(--job-name="umbrawash:$name") logs=${dir//%/%%}/log
-    array_id=""
-    if ((${#missing[@]})); then
-        local list
-        list=$(IFS=,; echo "${missing[*]}")
-        array_id=$(submit "${common[@]}" --array="$list" --output="$logs/segment-%a.log" \
-            "$task_script" segment "$umbrawash" "$input" "$dir" "$piece_name" "$segments" \
-            "${render_args[@]}") || { echo "slurm-render: $name: sbatch refused the segments' job array" >&2; return 1; }
-    fi
-    local after=()
-    [ -z "$array_id" ] || after=(--dependency="afterok:$array_id" --kill-on-invalid-dep=yes)
-    if ! join_id=$(submit "${common[@]}" "${after[@]}" --output="$logs/join.log" \
+    array_id=$(submit "${common[@]}" --array="1-$segments" --output="$logs/segment-%a.log" \
+        "$task_script" segment "$umbrawash" "$input" "$dir" "$piece_name" "$segments" \
+        "${render_args[@]}") || { echo "slurm-render: $name: sbatch refused the segments' job array" >&2; return 1; }
+    if ! join_id=$(submit "${common[@]}" --dependency="afterok:$array_id" --kill-on-invalid-dep=yes \
+        --output="$logs/join.log" \
         "$task_script" join "$umbrawash" "$dir" "$piece_name" "$segments" "$output" "$keep_pieces"); then
-        [ -z "$array_id" ] || scancel "$array_id" || true
+        scancel "$array_id" || true
         echo "slurm-render: $name: sbatch refused the join job" >&2
         return 1
     fi
-    printf '%s\n' ${array_id:+"$array_id"} "$join_id" >"$dir/jobs"
+    printf '%s\n' "$array_id" "$join_id" >"$dir/jobs" ||
+        echo "slurm-render: $name: cannot write $dir/jobs; a rerun will not know these jobs" >&2
 
-    if [ -n "$array_id" ]; then
-        echo "$name: segments ${missing[*]} of $segments as job array $array_id, join as job $join_id"
-    else
-        echo "$name: all $segments pieces there; join as job $join_id"
-    fi
+    echo "$name: $segments segments as job array $array_id (complete pieces are kept), join as job $join_id"
     echo "  output: $output"
     echo "  pieces and logs: $dir"
 }

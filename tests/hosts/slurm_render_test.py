@@ -7,10 +7,11 @@ Starts munged, slurmctld and slurmd on this machine with a generated slurm.conf 
 machine's name, CPUs and memory; everything else in a temporary folder) and renders two
 clips through the script's job arrays, with a saved configuration. The first task of
 segment 2 of clip a is killed mid-write, so clip a's join must be cancelled while clip b is
-joined. A second run of the script must then render only that segment, with the
-configuration saved at the first run although it has been reset since, and join clip a.
-Both outputs must have the frames of a one-process render, bit for bit. Needs root and the
-packages slurm-wlm and munge; skipped (exit 77) without them.
+joined. A second run of the script must then render only that segment, keeping clip a's
+other pieces as they are, with the configuration saved at the first run although it has
+been reset since, and join clip a. Both outputs must have the frames and the audio of a
+one-process render, bit for bit. Needs root and the packages slurm-wlm and munge; skipped
+(exit 77) without them.
 """
 import os
 import re
@@ -155,10 +156,18 @@ PartitionName=test Nodes=ALL Default=YES MaxTime=INFINITE State=UP
         shutil.rmtree(self.dir, ignore_errors=True)
 
 
-def frame_sums(video):
-    """The decoded frames' checksums, without the header that names the file."""
-    sums = run(["ffmpeg", "-nostdin", "-v", "error", "-i", video, "-map", "0:v", "-f", "framemd5", "-"])
+def frame_sums(video, stream):
+    """The checksums of the decoded frames of a stream ("v" or "a"), without the header that
+    names the file."""
+    sums = run(["ffmpeg", "-nostdin", "-v", "error", "-i", video, "-map", "0:" + stream, "-f", "framemd5", "-"])
     return [line for line in sums.splitlines() if not line.startswith("#")]
+
+
+def identity(path):
+    """What changes when a file is written again: its inode (a new piece is renamed over the
+    old) and its modification time."""
+    st = os.stat(path)
+    return "%d %d" % (st.st_ino, int(st.st_mtime))
 
 
 def task_logs(pieces):
@@ -192,20 +201,26 @@ def main():
              "-f", "lavfi", "-i", "sine=sample_rate=44100", "-t", str(seconds), "-pix_fmt", "yuv420p",
              "-c:v", "libx264", "-c:a", "aac", os.path.join(clips, name + ".mp4")])
         run([umbrawash, "render", os.path.join(clips, name + ".mp4"), os.path.join(work, name + "-one.mkv"),
-             "--quiet"] + OPTIONS, env=env)
+             "--quiet", "--jobs", "1"] + OPTIONS, env=env)
 
     # The command the nodes run: the real umbrawash, but the first render of clip a's segment 2
-    # may write no more than 1 KiB, so the kernel kills it mid-write (SIGXFSZ).
+    # may write no more than 1 KiB, so the kernel kills it mid-write (SIGXFSZ). Each render
+    # notes its piece and, when there is one afterwards, the piece's identity.
     calls = os.path.join(work, "calls.txt")
     wrapper = os.path.join(work, "umbrawash")
     with open(wrapper, "w") as f:
         f.write(f"""#!/usr/bin/env bash
 set -euo pipefail
-[ "$1" != render ] || echo "$3" >>'{calls}'
-if [[ "$3" == */a.mkv.pieces/segment-002-* ]] && mkdir '{work}/killed-once' 2>/dev/null; then
-    ulimit -c 0 -f 1
+limit=unlimited
+if [[ "$1" == render && "$3" == */a.mkv.pieces/segment-002-* ]] && mkdir '{work}/killed-once' 2>/dev/null; then
+    limit=1
 fi
-exec '{umbrawash}' "$@"
+status=0
+(ulimit -c 0 -f "$limit"; exec '{umbrawash}' "$@") || status=$?
+if [ "$1" = render ]; then
+    printf '%s\\t%s\\n' "$3" "$(stat -c '%i %Y' -- "$3" 2>/dev/null || echo none)" >>'{calls}'
+fi
+exit "$status"
 """)
     os.chmod(wrapper, 0o755)
     submit = [slurm_render, "--segments", str(SEGMENTS), "--umbrawash", wrapper, "--out-dir", out,
@@ -232,6 +247,7 @@ exec '{umbrawash}' "$@"
         if refused.returncode == 0 or "segment-002-of-3" not in refused.stderr + refused.stdout:
             fail("the join of an incomplete set did not name the missing piece:\n" + refused.stderr)
 
+        kept = {p: identity(os.path.join(pieces, p)) for p in present}
         with open(calls) as f:
             first_run = len(f.readlines())
         # The rerun's segment must still render with the configuration of the first run.
@@ -239,15 +255,25 @@ exec '{umbrawash}' "$@"
         print(run(submit, env=dict(env, **cluster.env)), end="")
         cluster.wait_until_idle()
         with open(calls) as f:
-            again = [os.path.basename(line.strip()) for line in f.readlines()[first_run:]]
-        if again != ["segment-002-of-3.mkv"]:
-            fail("the second run rendered %s, not only the missing piece" % again)
+            again = dict(line.split("\t") for line in f.read().splitlines()[first_run:])
+        # Clip b is done; each of clip a's segments has its task, but only segment 2 renders.
+        if sorted(again) != expected:
+            fail("the second run's tasks rendered %s, not clip a's three segments" % sorted(again))
+        remade = [p for p in kept if again[os.path.join(pieces, p)] != kept[p]]
+        if remade or again[expected[1]] == "none":
+            fail("the second run made %s again, and segment 2 is %s%s"
+                 % (remade or "no complete piece", again[expected[1]], task_logs(pieces)))
         for name in ("a", "b"):
             joined = os.path.join(out, name + ".mkv")
             if not os.path.exists(joined):
                 fail("no joined output %s%s" % (joined, task_logs(joined + ".pieces")))
-            if frame_sums(joined) != frame_sums(os.path.join(work, name + "-one.mkv")):
-                fail("the frames of %s differ from a one-process render" % joined)
+            for stream in ("v", "a"):
+                if frame_sums(joined, stream) != frame_sums(os.path.join(work, name + "-one.mkv"), stream):
+                    fail("the %s of %s differ from a one-process render"
+                         % ("frames" if stream == "v" else "audio", joined))
+            leftovers = [p for p in os.listdir(joined + ".pieces") if "segment-" in p]
+            if leftovers:
+                fail("the join left %s in %s.pieces" % (leftovers, joined))
         print("slurm_render_test: killed segment rerun alone; joined clips match one-process renders (%.1f s)"
               % (time.monotonic() - started))
     finally:
