@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Times `umbrawash render` against FFmpeg's own negate path on the same 1080p H.264 input,
 # with the same encoder settings, several runs each, and prints the median time ratio
-# (umbrawash / ffmpeg; 1.0 or less means rendering through the plug-in is no slower).
+# (umbrawash / ffmpeg; 1.0 or less means rendering through the plug-in is no slower). The
+# render runs in one process (--jobs 1); bench/segments.sh times it in several.
 #
 #   bench/render_vs_ffmpeg.sh [FRAMES] [RUNS]      defaults: 300 frames, 3 runs
 set -euo pipefail
@@ -31,7 +32,7 @@ compare() { # name, umbrawash args, ffmpeg output args
     local name=$1 ours=$2 theirs=$3 u=() f=()
     for ((i = 0; i < runs; i++)); do
         # shellcheck disable=SC2086
-        u+=("$(seconds "$umbrawash" render "$work/in.mp4" $ours --quiet)")
+        u+=("$(seconds "$umbrawash" render "$work/in.mp4" $ours --jobs 1 --quiet)")
         # shellcheck disable=SC2086
         f+=("$(seconds ffmpeg -nostdin -v error -y -i "$work/in.mp4" -vf format=argb,negate $theirs)")
     done

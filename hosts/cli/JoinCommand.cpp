@@ -146,20 +146,22 @@ bool CheckSet(std::vector<PieceRec>& pieces, std::string& error) {
     return true;
 }
 
-// The clip's audio for the join, read from the clip the pieces name; null without audio.
-std::unique_ptr<hosts::video::AudioSource> OpenClipAudio(const PieceRecord& record,
-                                                         hosts::video::AudioInfo& info, std::string& error) {
+// The clip's audio for the join, read from the clip the pieces name; null without audio,
+// with the reason in error. A clip that is not the one the pieces were made from fails.
+bool OpenClipAudio(const PieceRecord& record, std::unique_ptr<hosts::video::AudioSource>& audio,
+                   hosts::video::AudioInfo& info, std::string& error) {
     using namespace hosts::video;
     std::optional<std::string> input;
     if (record.clip.value("input", "") != "built-in") input = record.clip.value("input", "");
     auto clip = OpenClip(input, error);
-    if (!clip) return {};
+    if (!clip) return false;
     if (ClipIdentity(input, clip->frames->Info()) != record.clip) {
         error = *input + " has changed since the pieces were rendered";
-        return {};
+        return false;
     }
     info = clip->frames->Info().audio;
-    return clip->OpenAudio(record.render.value("start", 0), error);
+    audio = clip->OpenAudio(record.render.value("start", 0), error);
+    return true;
 }
 
 // The largest number of frames that a piece's packets are decoded before they are shown.
@@ -190,8 +192,11 @@ int JoinPieces(const std::vector<std::string>& paths, const std::string& output,
     AudioInfo audioInfo;
     std::unique_ptr<AudioSource> audio;
     if (record.audio == "clip") {
-        audio = OpenClipAudio(record, audioInfo, error);
-        if (!audio && !error.empty()) return Fail(who, "cannot read the clip's audio: " + error);
+        if (!OpenClipAudio(record, audio, audioInfo, error))
+            return Fail(who, "cannot read the clip's audio: " + error);
+        // As a render in one process does, a clip whose audio cannot be read is joined without.
+        if (!audio && !error.empty())
+            std::fprintf(stderr, "%s: leaving the audio out: %s\n", who.c_str(), error.c_str());
     }
     Rational rate = RecordRate(record);
     FrameAudioFn audioOfFrame = [&](int frame, std::vector<float>& samples, std::string& why) {

@@ -226,12 +226,27 @@ std::optional<int> PlanClip(const RenderJob& job, const OpenedClip& clip, ClipPl
     return std::nullopt;
 }
 
+// What becomes of the clip's audio: nothing (proxy renders, PNG files, clips without it),
+// encoded with the video, or encoded by the join of the pieces, at full level.
+enum class AudioUse { kNone, kEncoded, kJoined };
+
+// The clip's audio for the output, or null (and the output without audio).
+std::unique_ptr<hosts::video::AudioSource> OpenAudioFor(const RenderJob& job, const OpenedClip& clip,
+                                                        hosts::video::OutputSpec& spec) {
+    std::string error;
+    auto audio = clip.OpenAudio(job.start, error);
+    if (audio)
+        spec.audio = clip.frames->Info().audio;
+    else if (!error.empty())
+        std::fprintf(stderr, "%s: leaving the audio out: %s\n", Who(job).c_str(), error.c_str());
+    return audio;
+}
+
 // Loads the bundle and renders the plan's frames into the output of spec.
 int RenderFrames(const RenderJob& job, const OpenedClip& clip, const ClipPlan& plan,
-                 hosts::video::OutputSpec spec, bool withAudio) {
+                 hosts::video::OutputSpec spec, AudioUse audioUse) {
     using namespace hosts::video;
     std::string error;
-    const ClipInfo& info = clip.frames->Info();
     hosts::BlockLedger ledger;
     hosts::TrackBlocks(&ledger);
     struct StopTracking {
@@ -239,34 +254,24 @@ int RenderFrames(const RenderJob& job, const OpenedClip& clip, const ClipPlan& p
     } stopTracking;
     hosts::LoadedBundle bundle = hosts::LoadedBundle::Open(job.bundle, error);
     if (!bundle.IsLoaded()) return Fail(job, error);
-
-    if (job.demo) {
-        std::error_code ec;
-        std::filesystem::create_directories(std::filesystem::path(job.output).parent_path(), ec);
-    }
+    std::error_code ec;
+    if (job.demo) std::filesystem::create_directories(std::filesystem::path(job.output).parent_path(), ec);
     spec.width = plan.width;
     spec.height = plan.height;
-    spec.frameRate = info.frameRate;
+    spec.frameRate = plan.rate;
     std::unique_ptr<AudioSource> audio;
-    if (withAudio) {
-        audio = clip.OpenAudio(job.start, error);
-        if (audio)
-            spec.audio = info.audio;
-        else if (!error.empty())
-            std::fprintf(stderr, "%s: leaving the audio out: %s\n", Who(job).c_str(), error.c_str());
-    }
+    if (audioUse == AudioUse::kEncoded) audio = OpenAudioFor(job, clip, spec);
     CatchInterrupts();
     if (!VideoWriter::Check(spec, error)) return Fail(job, error);
     std::unique_ptr<VideoWriter> writer = VideoWriter::Open(spec, error);
     if (!writer) return Fail(job, error);
-    EncodeBehind encoder(std::move(writer), std::move(audio), spec.audio, info.frameRate, kQueueDepth);
+    EncodeBehind encoder(std::move(writer), std::move(audio), spec.audio, plan.rate, kQueueDepth);
     PassResult pass = RunPass(job, bundle, *clip.frames, plan, encoder);
-    // The join encodes the clip's audio at full level for every frame of a piece.
-    if (pass.status == kExitOK && job.segment && withAudio && pass.oddLevelFrame >= 0)
+    if (pass.status == kExitOK && audioUse == AudioUse::kJoined && pass.oddLevelFrame >= 0)
         pass = {kExitPluginFailed, "the plug-in did not mix the audio of frame " +
                                        std::to_string(pass.oddLevelFrame) +
-                                       " at full level, which a render in segments cannot keep; render it in "
-                                       "one process (--jobs 1)"};
+                                       " at full level, which the join cannot keep; render the clip in one "
+                                       "process (--jobs 1)"};
     if (pass.status == kExitOK && !encoder.Finish(pass.error)) pass.status = kExitFailure;
     if (job.debugBlocks) ReportBlocks(job, ledger);
     if (pass.status != kExitOK) return Fail(job, pass.error, pass.status);
@@ -301,7 +306,7 @@ int RenderSegment(const RenderJob& job, const RenderSettings& settings, const Op
     }
     spec.muxer = "matroska";
     spec.tags = {{kPieceTag, record.ToText()}};
-    return RenderFrames(job, clip, plan, spec, false);
+    return RenderFrames(job, clip, plan, spec, withAudio ? AudioUse::kJoined : AudioUse::kNone);
 }
 
 } // namespace
@@ -327,7 +332,7 @@ int RunRender(const std::vector<std::string>& args) {
         return RenderInSegments(job, *settings, *clip, spec, plan.frameCount, processes);
     bool withAudio =
         !job.proxy && spec.kind != OutputKind::kPngSequence && clip->frames->Info().audio.present;
-    return RenderFrames(job, *clip, plan, spec, withAudio);
+    return RenderFrames(job, *clip, plan, spec, withAudio ? AudioUse::kEncoded : AudioUse::kNone);
 }
 
 } // namespace cli

@@ -18,6 +18,11 @@ namespace cli {
 
 namespace {
 
+int Fail(const std::string& why) {
+    std::fprintf(stderr, "umbrawash render: %s\n", why.c_str());
+    return kExitFailure;
+}
+
 // The fd on which a segment process reports its progress.
 constexpr int kProgressFd = 3;
 
@@ -169,6 +174,24 @@ int Watch(std::vector<SegmentProcess>& processes, Progress& progress, int& faile
     }
 }
 
+// Waits for the segments, showing their progress as that of one render; stops them all when
+// one fails or the command is interrupted.
+int WaitForSegments(const RenderJob& job, std::vector<SegmentProcess>& running, int frameCount) {
+    Progress progress(frameCount, !job.quiet, job.progressFd);
+    int failed = -1;
+    int status = Watch(running, progress, failed);
+    progress.Finish();
+    if (status == kExitOK) return status;
+    StopAll(running);
+    if (status == kExitInterrupted) {
+        Fail("interrupted; no output written");
+        return status;
+    }
+    Fail("segment " + std::to_string(failed + 1) + "/" + std::to_string(running.size()) +
+         " failed; no output written");
+    return status;
+}
+
 // Moves the still the segment processes wrote into place, after the video.
 int PlaceStill(const RenderJob& job, const std::string& made) {
     std::error_code ec;
@@ -178,10 +201,9 @@ int PlaceStill(const RenderJob& job, const std::string& made) {
         if (!ec) return kExitOK;
         fs::remove(job.stillPath + ".partial");
     }
-    std::fprintf(stderr, "umbrawash render: no before/after still %s (%s); the video %s is complete\n",
-                 job.stillPath.c_str(), ec ? ec.message().c_str() : "its segment did not make it",
-                 job.output.c_str());
-    return kExitFailure;
+    return Fail("no before/after still " + job.stillPath + " (" +
+                (ec ? ec.message() : std::string("its segment did not make it")) + "); the video " +
+                job.output + " is complete");
 }
 
 } // namespace
@@ -196,45 +218,28 @@ int RenderInSegments(const RenderJob& job, const RenderSettings& settings, const
     spec.frameRate = info.frameRate;
     if (!job.proxy && info.audio.present) spec.audio = info.audio;
     // The output's encoders and container, before anything is rendered.
-    if (!VideoWriter::Check(spec, error)) {
-        std::fprintf(stderr, "umbrawash render: %s\n", error.c_str());
-        return kExitFailure;
-    }
+    if (!VideoWriter::Check(spec, error)) return Fail(error);
     std::error_code ec;
     if (job.demo) fs::create_directories(fs::path(job.output).parent_path(), ec);
     PiecesFolder folder{PartialNameFor(job.output) + "-pieces"};
-    if (!fs::create_directory(folder.path, ec)) {
-        std::fprintf(stderr, "umbrawash render: cannot make %s: %s\n", folder.path.c_str(),
-                     ec.message().c_str());
-        return kExitFailure;
-    }
+    if (!fs::create_directory(folder.path, ec))
+        return Fail("cannot write beside " + job.output + ": " + ec.message());
     CatchInterrupts();
     std::string still = job.stillPath.empty() ? "" : folder.path + "/still.png";
     std::vector<std::string> pieces;
-    std::vector<SegmentProcess> running(static_cast<size_t>(processes));
+    std::vector<SegmentProcess> running;
     for (int k = 1; k <= processes; ++k) {
         pieces.push_back(folder.path + "/" + std::to_string(k) + ".mkv");
+        running.emplace_back();
         auto args = SegmentArguments(job, settings, spec, frameCount, k, processes, pieces.back(), still);
-        if (!Start(args, running[size_t(k - 1)], error)) {
-            running.resize(size_t(k - 1));
+        if (!Start(args, running.back(), error)) {
+            running.pop_back();
             StopAll(running);
-            std::fprintf(stderr, "umbrawash render: %s\n", error.c_str());
-            return kExitFailure;
+            return Fail(error);
         }
     }
-    Progress progress(frameCount, !job.quiet, job.progressFd);
-    int failed = -1;
-    int status = Watch(running, progress, failed);
-    progress.Finish();
-    if (status != kExitOK) {
-        StopAll(running);
-        if (status == kExitInterrupted)
-            std::fprintf(stderr, "umbrawash render: interrupted; no output written\n");
-        else
-            std::fprintf(stderr, "umbrawash render: segment %d/%d failed; no output written\n", failed + 1,
-                         processes);
-        return status;
-    }
+    int status = WaitForSegments(job, running, frameCount);
+    if (status != kExitOK) return status;
     status = JoinPieces(pieces, job.output, true, "umbrawash render");
     if (status != kExitOK) return status;
     if (!job.quiet && isatty(STDERR_FILENO))

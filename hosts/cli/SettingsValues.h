@@ -24,7 +24,7 @@ struct SettingsChange {
     bool Empty() const;
 };
 
-// The flags of a change that the spec's withValue lists: --red, --green, --blue, --rect,
+// The flags of a change among the parsed arguments: --red, --green, --blue, --rect,
 // --standard, --keep-proportions. On the first bad value returns nothing and names the flag in error.
 std::optional<SettingsChange> ReadSettingsChange(const ParsedArgs& args, std::string& error);
 void ApplySettingsChange(const SettingsChange& change, PluginDataRec& config);

@@ -202,6 +202,12 @@ bool AudioTrack::Open(AVFormatContext* format, const std::string& name, int rate
         return false;
     }
     stream_->time_base = c->time_base;
+    return MakeConverter(clip, error);
+}
+
+// The converter from the clip's interleaved float samples, and the frame it fills.
+bool AudioTrack::MakeConverter(const AudioInfo& clip, std::string& error) {
+    AVCodecContext* c = codec_.get();
     AVChannelLayout in;
     av_channel_layout_default(&in, clip.channels);
     SwrContext* swr = nullptr;
@@ -209,7 +215,7 @@ bool AudioTrack::Open(AVFormatContext* format, const std::string& name, int rate
                             clip.sampleRate, 0, nullptr) < 0 ||
         swr_init(swr) < 0) {
         swr_free(&swr);
-        error = "cannot convert the audio for " + name;
+        error = "cannot convert the audio for " + std::string(c->codec->name);
         return false;
     }
     resampler_.reset(swr);

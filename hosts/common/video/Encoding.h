@@ -39,6 +39,7 @@ class AudioTrack {
     bool Finish(std::string& error);
 
   private:
+    bool MakeConverter(const AudioInfo& clip, std::string& error);
     bool Convert(const float* samples, int count, std::string& error);
     bool Send(bool last, std::string& error);
 

@@ -50,7 +50,9 @@ const char* HeaderFilterFor(const AVCodecParameters& par, const AVOutputFormat& 
 } // namespace
 
 int64_t FrameOfTime(double seconds, Rational frameRate) {
-    return std::llround(seconds * frameRate.ToDouble());
+    double frame = seconds * frameRate.ToDouble();
+    // A time no clip reaches counts as a frame before any clip.
+    return std::abs(frame) < 1e15 ? std::llround(frame) : INT64_MIN;
 }
 
 bool ReadPieceFile(const std::string& path, PieceFileInfo& info, std::string& error) {
@@ -69,8 +71,12 @@ bool ReadPieceFile(const std::string& path, PieceFileInfo& info, std::string& er
     int r;
     while ((r = av_read_frame(format.get(), packet.get())) >= 0) {
         if (packet->stream_index == stream) {
+            if (packet->pts == AV_NOPTS_VALUE) {
+                error = path + " holds a frame without a time";
+                return false;
+            }
             if (info.times.empty()) info.startsWithKey = packet->flags & AV_PKT_FLAG_KEY;
-            info.times.push_back(packet->pts == AV_NOPTS_VALUE ? NAN : double(packet->pts) * av_q2d(tb));
+            info.times.push_back(double(packet->pts) * av_q2d(tb));
         }
         av_packet_unref(packet.get());
     }
