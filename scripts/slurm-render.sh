@@ -43,7 +43,8 @@ that fails or is killed leaves no piece, and its clip's join is cancelled.
 
 RENDER OPTIONS go to every segment's `umbrawash render` as they are (see
 `umbrawash render --help`): --start, --frames, --fade-in, --fade-out, --size, --lossless,
---crf, ...; all segments of a clip are rendered as part of the whole clip.
+--crf, ...; all segments of a clip are rendered as part of the whole clip. Without --codec
+or --lossless, they are encoded as OUTPUT's container has it by default (VP9 for .webm).
 
 Prints, for each clip, its jobs and where its output will appear.
 
@@ -111,12 +112,30 @@ if ! [[ "$segments" =~ ^[1-9][0-9]{0,5}$ ]]; then
     bad_usage "--segments needs a whole number from 1, not '$segments'"
 fi
 lossless=0
+codec_given=0
 for arg in "${render_args[@]}"; do
     case "$arg" in
         --segment | --segment=* | --jobs | --jobs=*) bad_usage "$arg is set here, per task: leave it out" ;;
-        --lossless) lossless=1 ;;
+        --lossless) lossless=1 codec_given=1 ;;
+        --codec | --codec=*) codec_given=1 ;;
     esac
 done
+
+# The pieces are Matroska files, whose encoder by default is H.264; an output whose container
+# has another default (see the table of `umbrawash render --help`) gets its pieces encoded
+# with that one, so that the joined file is what a render to it in one process would be.
+# Prints the encoder for an extension ("" for H.264), or fails for one umbrawash does not
+# write a video to.
+default_codec() {
+    case "${1,,}" in
+        mp4 | mov | mkv) echo "" ;;
+        webm) echo libvpx-vp9 ;;
+        avi) echo mpeg4 ;;
+        mxf) echo mpeg2video ;;
+        nut) echo ffv1 ;;
+        *) return 1 ;;
+    esac
+}
 
 inputs=()
 outputs=()
@@ -165,6 +184,8 @@ for i in "${!inputs[@]}"; do
     out_ext=${outputs[$i]##*.}
     [[ "${outputs[$i]}" == *.* && "$out_ext" =~ ^[A-Za-z0-9]+$ ]] ||
         die "the output needs an extension such as .mp4 or .mkv: ${outputs[$i]}"
+    default_codec "$out_ext" >/dev/null ||
+        die "pieces join into a video file (.mp4 .mov .mkv .webm .avi .mxf .nut), not into ${outputs[$i]}"
     [ "${outputs[$i]}" != "${inputs[$i]}" ] || die "the output would replace its input: ${inputs[$i]}"
     [ -z "${seen_output[${outputs[$i]}]:-}" ] ||
         die "${seen_output[${outputs[$i]}]} and ${inputs[$i]} would both render to ${outputs[$i]}"
@@ -198,8 +219,11 @@ jobs_in_flight() {
 # can fail is checked.)
 submit_clip() {
     local input=$1 output=$2
-    local name dir width piece_name array_id join_id earlier in_flight
+    local name dir width piece_name array_id join_id earlier in_flight codec
+    local options=("${render_args[@]}")
     name=$(basename -- "$output")
+    codec=$(default_codec "${output##*.}")
+    ((codec_given)) || [ -z "$codec" ] || options+=(--codec "$codec")
     dir=${pieces_root:+$(realpath -- "$pieces_root")/$name.pieces}
     dir=${dir:-$output.pieces}
     if [ -e "$output" ]; then
@@ -242,7 +266,7 @@ submit_clip() {
     local common=(--job-name="umbrawash:$name") logs=${dir//%/%%}/log
     array_id=$(submit "${common[@]}" --array="1-$segments" --output="$logs/segment-%a.log" \
         "$task_script" segment "$umbrawash" "$input" "$dir" "$piece_name" "$segments" \
-        "${render_args[@]}") || { echo "slurm-render: $name: sbatch refused the segments' job array" >&2; return 1; }
+        "${options[@]}") || { echo "slurm-render: $name: sbatch refused the segments' job array" >&2; return 1; }
     if ! join_id=$(submit "${common[@]}" --dependency="afterok:$array_id" --kill-on-invalid-dep=yes \
         --output="$logs/join.log" \
         "$task_script" join "$umbrawash" "$dir" "$piece_name" "$segments" "$output" "$keep_pieces"); then

@@ -10,8 +10,9 @@ segment 2 of clip a is killed mid-write, so clip a's join must be cancelled whil
 joined. A second run of the script must then render only that segment, keeping clip a's
 other pieces as they are, with the configuration saved at the first run although it has
 been reset since, and join clip a. Both outputs must have the frames and the audio of a
-one-process render, bit for bit. Needs root and the packages slurm-wlm and munge; skipped
-(exit 77) without them.
+one-process render, bit for bit. Clip b rendered to .webm, with no encoder named, must come
+out as VP9 with the frames' times of a one-process render. Needs root and the packages
+slurm-wlm and munge; skipped (exit 77) without them.
 """
 import os
 import re
@@ -234,6 +235,10 @@ exit "$status"
         cluster.start()
         print("cluster up in %.1f s" % (time.monotonic() - started))
         print(run(submit, env=dict(env, **cluster.env)), end="")
+        # A container whose encoder is not the pieces' default: its pieces must be VP9.
+        webm = os.path.join(out, "b.webm")
+        print(run([slurm_render, "--segments", "2", "--umbrawash", wrapper, os.path.join(clips, "b.mp4"), webm],
+                  env=dict(env, **cluster.env)), end="")
         cluster.wait_until_idle()
         pieces = os.path.join(out, "a.mkv.pieces")
         if os.path.exists(os.path.join(out, "a.mkv")):
@@ -274,6 +279,13 @@ exit "$status"
             leftovers = [p for p in os.listdir(joined + ".pieces") if "segment-" in p]
             if leftovers:
                 fail("the join left %s in %s.pieces" % (leftovers, joined))
+        if not os.path.exists(webm):
+            fail("no joined output %s%s" % (webm, task_logs(webm + ".pieces")))
+        codec = run(["ffprobe", "-v", "error", "-select_streams", "v", "-show_entries", "stream=codec_name",
+                     "-of", "csv=p=0", webm]).strip()
+        times = [[line.split(",")[2] for line in frame_sums(v, "v")] for v in (webm, os.path.join(work, "b-one.mkv"))]
+        if codec != "vp9" or times[0] != times[1]:
+            fail("%s holds %s with frames at %s, not VP9 at %s" % (webm, codec, times[0], times[1]))
         print("slurm_render_test: killed segment rerun alone; joined clips match one-process renders (%.1f s)"
               % (time.monotonic() - started))
     finally:
