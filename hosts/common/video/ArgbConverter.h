@@ -1,0 +1,23 @@
+// Decoded pictures into the toolbox's pixel layout, by libswscale.
+#pragma once
+
+#include "video/FFmpegUtil.h"
+#include "video/FrameSource.h"
+
+namespace hosts::video {
+
+class ArgbConverter {
+  public:
+    // Scales and converts frame into out (already sized width x height) with the scaler's
+    // flags, in one step or, where two of libswscale's fast paths beat its one slow path,
+    // through BGRA. False when libswscale cannot convert the frame's format.
+    bool Convert(const AVFrame& frame, int width, int height, int flags, ArgbImage& out);
+
+  private:
+    bool ConvertViaBgra(const AVFrame& frame, int flags, ArgbImage& out);
+
+    std::unique_ptr<SwsContext, ScalerFreer> scaler_, reorder_;
+    FramePtr bgra_; // the picture between the two steps
+};
+
+} // namespace hosts::video
