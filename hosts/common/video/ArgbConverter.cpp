@@ -1,5 +1,11 @@
 #include "video/ArgbConverter.h"
 
+extern "C" {
+#include <libavutil/pixdesc.h>
+}
+
+#include <algorithm>
+
 namespace hosts::video {
 
 namespace {
@@ -17,35 +23,46 @@ bool ConvertsFasterViaBgra(const AVFrame& frame, int width, int height) {
 
 bool ArgbConverter::Convert(const AVFrame& frame, int width, int height, int flags, ArgbImage& out) {
     if (ConvertsFasterViaBgra(frame, width, height)) return ConvertViaBgra(frame, flags, out);
-    scaler_.reset(sws_getCachedContext(scaler_.release(), frame.width, frame.height,
-                                       AVPixelFormat(frame.format), width, height, AV_PIX_FMT_ARGB, flags,
-                                       nullptr, nullptr, nullptr));
-    if (!scaler_) return false;
+    SwsContext* scaler = scaler_.For(frame.width, frame.height, AVPixelFormat(frame.format), width, height,
+                                     AV_PIX_FMT_ARGB, flags);
+    if (!scaler) return false;
     uint8_t* dst[4] = {out.pixels.data(), nullptr, nullptr, nullptr};
     int dstStride[4] = {int(out.rowBytes), 0, 0, 0};
-    sws_scale(scaler_.get(), frame.data, frame.linesize, 0, frame.height, dst, dstStride);
+    sws_scale(scaler, frame.data, frame.linesize, 0, frame.height, dst, dstStride);
     return true;
 }
 
-bool ArgbConverter::ConvertViaBgra(const AVFrame& frame, int flags, ArgbImage& out) {
-    int w = frame.width, h = frame.height;
-    scaler_.reset(sws_getCachedContext(scaler_.release(), w, h, AVPixelFormat(frame.format), w, h,
-                                       AV_PIX_FMT_BGRA, flags, nullptr, nullptr, nullptr));
-    reorder_.reset(sws_getCachedContext(reorder_.release(), w, h, AV_PIX_FMT_BGRA, w, h, AV_PIX_FMT_ARGB,
-                                        flags, nullptr, nullptr, nullptr));
-    if (!bgra_ || bgra_->width != w || bgra_->height != h) {
-        bgra_.reset(av_frame_alloc());
-        if (!bgra_) return false;
-        bgra_->format = AV_PIX_FMT_BGRA;
-        bgra_->width = w;
-        bgra_->height = h;
-        if (av_frame_get_buffer(bgra_.get(), 0) < 0) bgra_.reset();
+bool ArgbConverter::BandRec::Prepare(AVPixelFormat format, int width, int rows, int flags) {
+    if (!bgra || bgra->width != width || bgra->height != rows) {
+        bgra.reset(av_frame_alloc());
+        if (!bgra) return false;
+        bgra->format = AV_PIX_FMT_BGRA;
+        bgra->width = width;
+        bgra->height = rows;
+        if (av_frame_get_buffer(bgra.get(), 0) < 0) bgra.reset();
     }
-    if (!scaler_ || !reorder_ || !bgra_) return false;
-    sws_scale(scaler_.get(), frame.data, frame.linesize, 0, h, bgra_->data, bgra_->linesize);
-    uint8_t* dst[4] = {out.pixels.data(), nullptr, nullptr, nullptr};
-    int dstStride[4] = {int(out.rowBytes), 0, 0, 0};
-    sws_scale(reorder_.get(), bgra_->data, bgra_->linesize, 0, h, dst, dstStride);
+    return bgra && toBgra.For(width, rows, format, width, rows, AV_PIX_FMT_BGRA, flags) &&
+           toArgb.For(width, rows, AV_PIX_FMT_BGRA, width, rows, AV_PIX_FMT_ARGB, flags);
+}
+
+// Bands of an even number of rows: each is a picture of its own to the 4:2:0 conversion,
+// which takes each chroma row for two picture rows, so the result is that of the whole.
+bool ArgbConverter::ConvertViaBgra(const AVFrame& frame, int flags, ArgbImage& out) {
+    constexpr int kBandRows = 16;
+    auto format = AVPixelFormat(frame.format);
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(format);
+    for (int y = 0; y < frame.height; y += kBandRows) {
+        int rows = std::min(kBandRows, frame.height - y);
+        BandRec& band = rows == kBandRows ? band_ : lastBand_;
+        if (!band.Prepare(format, frame.width, rows, flags)) return false;
+        const uint8_t* src[4] = {frame.data[0] + long(y) * frame.linesize[0],
+                                 frame.data[1] + long(y >> desc->log2_chroma_h) * frame.linesize[1],
+                                 frame.data[2] + long(y >> desc->log2_chroma_h) * frame.linesize[2], nullptr};
+        sws_scale(band.toBgra.get(), src, frame.linesize, 0, rows, band.bgra->data, band.bgra->linesize);
+        uint8_t* dst[4] = {out.Row(y), nullptr, nullptr, nullptr};
+        int dstStride[4] = {int(out.rowBytes), 0, 0, 0};
+        sws_scale(band.toArgb.get(), band.bgra->data, band.bgra->linesize, 0, rows, dst, dstStride);
+    }
     return true;
 }
 

@@ -14,10 +14,16 @@ class ArgbConverter {
     bool Convert(const AVFrame& frame, int width, int height, int flags, ArgbImage& out);
 
   private:
+    // Two steps over a band of rows, the picture between them small enough to stay in cache.
+    struct BandRec {
+        Scaler toBgra, toArgb;
+        FramePtr bgra;
+        bool Prepare(AVPixelFormat format, int width, int rows, int flags);
+    };
     bool ConvertViaBgra(const AVFrame& frame, int flags, ArgbImage& out);
 
-    std::unique_ptr<SwsContext, ScalerFreer> scaler_, reorder_;
-    FramePtr bgra_; // the picture between the two steps
+    Scaler scaler_;
+    BandRec band_, lastBand_; // the full bands, and a shorter last one
 };
 
 } // namespace hosts::video

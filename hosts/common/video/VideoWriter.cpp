@@ -36,18 +36,17 @@ class PictureConverter {
   public:
     // dst must be writable.
     bool Convert(const ArgbImage& src, AVFrame& dst) {
-        scaler_.reset(sws_getCachedContext(scaler_.release(), src.width, src.height, AV_PIX_FMT_ARGB,
-                                           dst.width, dst.height, AVPixelFormat(dst.format), SWS_BICUBIC,
-                                           nullptr, nullptr, nullptr));
-        if (!scaler_) return false;
+        SwsContext* scaler = scaler_.For(src.width, src.height, AV_PIX_FMT_ARGB, dst.width, dst.height,
+                                         AVPixelFormat(dst.format), SWS_BICUBIC);
+        if (!scaler) return false;
         const uint8_t* in[4] = {src.pixels.data(), nullptr, nullptr, nullptr};
         int inStride[4] = {int(src.rowBytes), 0, 0, 0};
-        sws_scale(scaler_.get(), in, inStride, 0, src.height, dst.data, dst.linesize);
+        sws_scale(scaler, in, inStride, 0, src.height, dst.data, dst.linesize);
         return true;
     }
 
   private:
-    std::unique_ptr<SwsContext, ScalerFreer> scaler_;
+    Scaler scaler_;
 };
 
 FramePtr MakePictureFrame(AVPixelFormat format, int width, int height) {
