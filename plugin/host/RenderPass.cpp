@@ -87,12 +87,11 @@ GWorldPtr NewFrameView(GWorldPtr source, const Rect& rect, const HYPluginParams*
     if (!framePix || GetPixDepth(framePix) != 32 || !GetPixBaseAddr(framePix) || rect.right < 1 ||
         rect.bottom < 1 || fr.right - fr.left != rect.right || fr.bottom - fr.top != rect.bottom)
         return nullptr;
-    Rect frameBounds = CarbonGetPortBounds(params->frame), clip = frameBounds;
-    if (RgnHandle clipRgn = NewRgn()) {
-        GetPortClipRegion(params->frame, clipRgn);
-        clip = (*clipRgn)->rgnBBox;
-        DisposeRgn(clipRgn);
-    }
+    RgnHandle clipRgn = NewRgn();
+    if (!clipRgn) return nullptr;
+    GetPortClipRegion(params->frame, clipRgn);
+    Rect frameBounds = CarbonGetPortBounds(params->frame), clip = (*clipRgn)->rgnBBox;
+    DisposeRgn(clipRgn);
     if (!Contains(frameBounds, fr) || !Contains(clip, fr)) return nullptr;
     long rowBytes = GetPixRowBytes(framePix);
     Ptr base = GetPixBaseAddr(framePix) + long(fr.top - frameBounds.top) * rowBytes +
