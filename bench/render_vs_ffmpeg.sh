@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Times `umbrawash render` against FFmpeg's own negate path on the same 1080p H.264 input,
-# with the same encoder settings, several runs each, and prints the median time ratio
-# (umbrawash / ffmpeg; 1.0 or less means rendering through the plug-in is no slower). The
+# with the same encoder settings, several runs each, the runs alternating, and prints the
+# median ratios of wall time and of CPU time (user + system) (umbrawash / ffmpeg; 1.0 or
+# less means rendering through the plug-in is no slower). FFmpeg takes its fastest path to
+# each encoder: YUV to ARGB and back for H.264, YUV to BGRA, the encoder's format, for FFV1. The
 # render runs in one process (--jobs 1); bench/segments.sh times it in several.
 #
 #   bench/render_vs_ffmpeg.sh [FRAMES] [RUNS]      defaults: 300 frames, 3 runs
@@ -18,32 +20,30 @@ echo "making a 1920x1080 H.264 input of $frames frames"
 ffmpeg -nostdin -v error -y -f lavfi -i "testsrc2=s=1920x1080:r=30000/1001" -frames:v "$frames" \
     -c:v libx264 -crf 18 -pix_fmt yuv420p "$work/in.mp4"
 
-seconds() { # runs the command, prints its wall time in seconds
-    local start end
-    start=$(date +%s.%N)
-    "$@" >/dev/null 2>&1
-    end=$(date +%s.%N)
-    awk -v s="$start" -v e="$end" 'BEGIN {print e - s}'
+times() { # runs the command, prints its wall time and CPU time in seconds
+    local TIMEFORMAT='%R %U %S' t
+    t=$({ time "$@" >/dev/null 2>&1; } 2>&1)
+    awk -v t="$t" 'BEGIN {split(t, a, " "); print a[1], a[2] + a[3]}'
 }
 
 median() { printf '%s\n' "$@" | sort -g | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
 
-compare() { # name, umbrawash args, ffmpeg output args
-    local name=$1 ours=$2 theirs=$3 u=() f=()
+compare() { # name, umbrawash args, ffmpeg filters and output args
+    local name=$1 ours=$2 theirs=$3 uw=() uc=() fw=() fc=() t
     for ((i = 0; i < runs; i++)); do
         # shellcheck disable=SC2086
-        u+=("$(seconds "$umbrawash" render "$work/in.mp4" $ours --jobs 1 --quiet)")
+        read -ra t <<<"$(times "$umbrawash" render "$work/in.mp4" $ours --jobs 1 --quiet)"
+        uw+=("${t[0]}") uc+=("${t[1]}")
         # shellcheck disable=SC2086
-        f+=("$(seconds ffmpeg -nostdin -v error -y -i "$work/in.mp4" -vf format=argb,negate $theirs)")
+        read -ra t <<<"$(times ffmpeg -nostdin -v error -y -i "$work/in.mp4" $theirs)"
+        fw+=("${t[0]}") fc+=("${t[1]}")
     done
-    local mu mf
-    mu=$(median "${u[@]}")
-    mf=$(median "${f[@]}")
-    awk -v n="$name" -v u="$mu" -v f="$mf" -v k="$frames" 'BEGIN {
-        printf "%-6s umbrawash %6.2f s (%5.1f fps)   ffmpeg %6.2f s (%5.1f fps)   median ratio %.3f\n",
-               n, u, k / u, f, k / f, u / f }'
+    awk -v n="$name" -v uw="$(median "${uw[@]}")" -v fw="$(median "${fw[@]}")" -v uc="$(median "${uc[@]}")" \
+        -v fc="$(median "${fc[@]}")" -v k="$frames" 'BEGIN {
+        printf "%-6s wall: umbrawash %6.2f s, ffmpeg %6.2f s, ratio %.3f   CPU: %6.2f s, %6.2f s, ratio %.3f (%+.1f ms/frame)\n",
+               n, uw, fw, uw / fw, uc, fc, uc / fc, (uc - fc) * 1000 / k }'
 }
 
-echo "$runs runs each, $frames frames of 1920x1080"
-compare "H.264" "$work/ours.mp4 --crf 18" "-an -c:v libx264 -crf 18 -pix_fmt yuv420p $work/theirs.mp4"
-compare "FFV1" "$work/ours.mkv --lossless" "-an -c:v ffv1 -pix_fmt bgra $work/theirs.mkv"
+echo "$runs runs each, $frames frames of 1920x1080, medians"
+compare "H.264" "$work/ours.mp4 --crf 18" "-vf format=argb,negate,format=yuv420p -an -c:v libx264 -crf 18 $work/theirs.mp4"
+compare "FFV1" "$work/ours.mkv --lossless" "-vf format=bgra,negate -an -c:v ffv1 $work/theirs.mkv"

@@ -7,8 +7,12 @@
 // The plug-in keeps process-wide state (its master record, the toolbox's current port and
 // pixel memory), while hosts call instances from several threads; every call into the
 // plug-in and the toolbox therefore holds lgPluginLock. The byte-order conversions run
-// outside it. An instance keeps its size, its parameters and a scratch copy of the input,
-// nothing of earlier frames: each frame follows from its parameters alone.
+// outside it. An instance keeps its size and its parameters, nothing of earlier frames:
+// each frame follows from its parameters alone.
+//
+// A frame makes three passes over the output frame and reads the input once: the input is
+// converted into the output, the plug-in's GetFrame hands out those very pixels, which the
+// plug-in processes in place, and the output is converted back.
 extern "C" {
 #include <frei0r.h>
 }
@@ -26,7 +30,7 @@ extern "C" {
 #include <cstdio>
 #include <cstring>
 #include <mutex>
-#include <vector>
+#include <new>
 
 #define F0R_EXPORT extern "C" __attribute__((visibility("default")))
 
@@ -65,8 +69,7 @@ constexpr unsigned kMaxHeight = 32767;
 struct Frei0rInstanceRec {
     unsigned width = 0, height = 0;
     double values[kParamCount] = {};
-    std::vector<uint32_t> source; // the input frame in the plug-in's byte order
-    bool reported = false;        // a failed frame was reported on stderr
+    bool reported = false; // a failed frame was reported on stderr
 };
 
 // The record fields that the parameters stand for.
@@ -164,17 +167,17 @@ void ApplyParams(const Frei0rInstanceRec& inst, PluginDataPtr config) {
     config->startRel.bottom = inst.values[kBottom];
 }
 
-// One frame through a pass of its own: inst.source in, target out, both in the plug-in's
-// byte order. Caller holds lgPluginLock.
-HYPluginResult RenderFrame(Frei0rInstanceRec& inst, uint32_t* target) {
+// One frame through a pass of its own, in place: the frame's pixels, in the plug-in's byte
+// order, are both the frame GetFrame hands out and the output. Caller holds lgPluginLock.
+HYPluginResult RenderFrame(Frei0rInstanceRec& inst, uint32_t* frame) {
     Rect bounds = {0, 0, SInt16(inst.height), SInt16(inst.width)};
     long rowBytes = long(inst.width) * 4;
     GWorldPtr sourceGW = nullptr, targetGW = nullptr;
     QDErr status = NewGWorldFromPtr(&sourceGW, k32ARGBPixelFormat, &bounds, nullptr, nullptr, 0,
-                                    reinterpret_cast<Ptr>(inst.source.data()), rowBytes);
+                                    reinterpret_cast<Ptr>(frame), rowBytes);
     if (status == noErr)
         status = NewGWorldFromPtr(&targetGW, k32ARGBPixelFormat, &bounds, nullptr, nullptr, 0,
-                                  reinterpret_cast<Ptr>(target), rowBytes);
+                                  reinterpret_cast<Ptr>(frame), rowBytes);
     HYPluginResult result = status == noErr ? kPluginOK : kPluginFailed;
 
     HYProcs procs = MakeFrameHostProcs();
@@ -246,12 +249,6 @@ F0R_EXPORT f0r_instance_t f0r_construct(unsigned int width, unsigned int height)
     if (width == 0 || height == 0 || width > kMaxWidth || height > kMaxHeight) return nullptr;
     auto* inst = new (std::nothrow) Frei0rInstanceRec;
     if (!inst) return nullptr;
-    try {
-        inst->source.resize(size_t(width) * height);
-    } catch (const std::bad_alloc&) {
-        delete inst;
-        return nullptr;
-    }
     inst->width = width;
     inst->height = height;
     EffectSettingsRec settings;
@@ -292,23 +289,21 @@ F0R_EXPORT void f0r_get_param_value(f0r_instance_t instance, f0r_param_t param, 
     *static_cast<double*>(param) = inst->values[param_index];
 }
 
-// A frame the plug-in could not render passes through unchanged, and the first such
-// frame of an instance is reported on stderr.
+// A frame the plug-in could not render passes through unchanged (the plug-in leaves its
+// output untouched when it fails), and the first such frame of an instance is reported on
+// stderr. The input and output frames may be the same.
 F0R_EXPORT void f0r_update(f0r_instance_t instance, double, const uint32_t* inframe, uint32_t* outframe) {
     Frei0rInstanceRec* inst = InstanceOf(instance);
     if (!inst || !inframe || !outframe) return;
-    size_t count = inst->source.size();
-    frei0r::SwizzleRGBA2ARGB(inframe, inst->source.data(), count);
+    size_t count = size_t(inst->width) * inst->height;
+    frei0r::SwizzleRGBA2ARGB(inframe, outframe, count);
     HYPluginResult result;
     {
         std::lock_guard lock(lgPluginLock);
         result = RenderFrame(*inst, outframe);
     }
-    if (result == kPluginOK) {
-        frei0r::SwizzleARGB2RGBA(outframe, outframe, count);
-        return;
-    }
-    frei0r::SwizzleARGB2RGBA(inst->source.data(), outframe, count);
+    frei0r::SwizzleARGB2RGBA(outframe, outframe, count);
+    if (result == kPluginOK) return;
     if (!inst->reported) {
         inst->reported = true;
         std::fprintf(stderr,

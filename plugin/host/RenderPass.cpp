@@ -1,6 +1,7 @@
 // A render pass keeps its own copy of the configuration and the clip's fades; each frame
-// is fetched, processed into a scratch buffer, copied into the host's frame and, inside a
-// fade, covered by the unprocessed frame with the fade's opacity.
+// is fetched, processed into the host's frame (straight into it where that gives the same
+// pixels, else into a scratch buffer that is then copied there) and, inside a fade, covered
+// by the unprocessed frame with the fade's opacity.
 #include "host/RenderPass.h"
 
 #include "host/EffectLayer.h"
@@ -8,6 +9,7 @@
 #include "model/DataHandling.h"
 #include "render/callPixelFX.h"
 #include "render/pixelBuffers.h"
+#include "render/pixelEffect.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -55,6 +57,58 @@ struct SavedPortRec {
 HYPluginResult StatusToResult(QDErr status) {
     if (status == noErr) return kPluginOK;
     return status == memFullErr ? kPluginOutOfMemory : kPluginFailed;
+}
+
+bool Contains(const Rect& outer, const Rect& inner) {
+    return inner.top >= outer.top && inner.left >= outer.left && inner.bottom <= outer.bottom &&
+           inner.right <= outer.right;
+}
+
+// The bytes a buffer's pixels span.
+struct SpanRec {
+    const UInt8* first;
+    const UInt8* end;
+    long rowBytes;
+};
+
+SpanRec PixelSpan(PixMapHandle pm, const Rect& bounds) {
+    const auto* base = reinterpret_cast<const UInt8*>(GetPixBaseAddr(pm));
+    long rowBytes = GetPixRowBytes(pm);
+    return {base, base + long(bounds.bottom - bounds.top - 1) * rowBytes + 4L * (bounds.right - bounds.left),
+            rowBytes};
+}
+
+// Where the copy of the processed frame into the host's frame would write all of frameRect
+// (inside the frame's bounds and clip) and the source has frameRect's size, the pass can
+// write the frame directly: through a buffer over frameRect of the frame, of the bounds the
+// scratch buffer would have, so the rectangle comes out the same. The source may be those
+// very pixels (the pass works in place), but not others of the frame, which the pass would
+// overwrite before it reads them. Null when the scratch buffer is needed.
+GWorldPtr NewFrameView(GWorldPtr source, const Rect& rect, const HYPluginParams* params) {
+    const Rect& fr = params->frameRect;
+    PixMapHandle framePix = GetGWorldPixMap(params->frame);
+    if (!framePix || GetPixDepth(framePix) != 32 || !GetPixBaseAddr(framePix) || rect.right < 1 ||
+        rect.bottom < 1 || fr.right - fr.left != rect.right || fr.bottom - fr.top != rect.bottom)
+        return nullptr;
+    RgnHandle clipRgn = NewRgn();
+    if (!clipRgn) return nullptr;
+    GetPortClipRegion(params->frame, clipRgn);
+    Rect frameBounds = CarbonGetPortBounds(params->frame), clip = (*clipRgn)->rgnBBox;
+    DisposeRgn(clipRgn);
+    if (!Contains(frameBounds, fr) || !Contains(clip, fr)) return nullptr;
+    long rowBytes = GetPixRowBytes(framePix);
+    Ptr base = GetPixBaseAddr(framePix) + long(fr.top - frameBounds.top) * rowBytes +
+               4L * (fr.left - frameBounds.left);
+    GWorldPtr view = nullptr;
+    if (NewGWorldFromPtr(&view, k32ARGBPixelFormat, &rect, nullptr, nullptr, 0, base, rowBytes) != noErr)
+        return nullptr;
+    SpanRec src = PixelSpan(GetGWorldPixMap(source), CarbonGetPortBounds(source)),
+            dst = PixelSpan(GetGWorldPixMap(view), rect);
+    bool apart = src.end <= dst.first || dst.end <= src.first;
+    bool same = src.first == dst.first && src.rowBytes == dst.rowBytes;
+    if ((apart || same) && PixelEffectWritesWholeTarget(source, view)) return view;
+    DisposeGWorld(view);
+    return nullptr;
 }
 
 } // namespace
@@ -185,26 +239,31 @@ HYPluginResult ApplyEffect(GWorldPtr sourceFrame, HYPluginParams* params) {
     EffectData* data = PassOf(params);
     Rect rect = CarbonGetPortBounds(sourceFrame);
     OffsetRect(&rect, SInt16(-rect.left), SInt16(-rect.top));
-    PixMapHandle srcPix = GetGWorldPixMap(sourceFrame);
-    GWorldFlags srcState = GetPixelsState(srcPix);
+    PixMapHandle srcPix = GetGWorldPixMap(sourceFrame), framePix = GetGWorldPixMap(params->frame);
+    GWorldFlags srcState = GetPixelsState(srcPix), frameState = GetPixelsState(framePix);
     LockPixels(srcPix);
+    LockPixels(framePix);
 
-    QDErr status = NewGWorld(&data->effectGWorld, 32, &rect, nullptr, nullptr, 0);
+    data->effectGWorld = NewFrameView(sourceFrame, rect, params);
+    bool intoFrame = data->effectGWorld != nullptr;
+    QDErr status = intoFrame ? QDErr(noErr) : NewGWorld(&data->effectGWorld, 32, &rect, nullptr, nullptr, 0);
     if (status == noErr && data->effectGWorld) {
-        PixMapHandle fxPix = GetGWorldPixMap(data->effectGWorld), framePix = GetGWorldPixMap(params->frame);
+        PixMapHandle fxPix = GetGWorldPixMap(data->effectGWorld);
         GWorldFlags fxState = GetPixelsState(fxPix);
         LockPixels(fxPix);
-        Rect srcRect = CarbonGetPortBounds(sourceFrame);
-        CopyBits(GetPortBitMapForCopyBits(sourceFrame), GetPortBitMapForCopyBits(data->effectGWorld),
-                 &srcRect, &rect, srcCopy, nullptr);
+        // The pass overwrites the whole buffer unless the source's extent keeps it from running.
+        if (!PixelEffectWritesWholeTarget(sourceFrame, data->effectGWorld)) {
+            Rect srcRect = CarbonGetPortBounds(sourceFrame);
+            CopyBits(GetPortBitMapForCopyBits(sourceFrame), GetPortBitMapForCopyBits(data->effectGWorld),
+                     &srcRect, &rect, srcCopy, nullptr);
+        }
         ApplyLineArtEffect(sourceFrame, data->effectGWorld, params);
-        GWorldFlags frameState = GetPixelsState(framePix);
-        LockPixels(framePix);
-        CopyBits(GetPortBitMapForCopyBits(data->effectGWorld), GetPortBitMapForCopyBits(params->frame), &rect,
-                 &params->frameRect, srcCopy, nullptr);
-        SetPixelsState(framePix, frameState);
+        if (!intoFrame)
+            CopyBits(GetPortBitMapForCopyBits(data->effectGWorld), GetPortBitMapForCopyBits(params->frame),
+                     &rect, &params->frameRect, srcCopy, nullptr);
         SetPixelsState(fxPix, fxState);
     }
+    SetPixelsState(framePix, frameState);
     SetPixelsState(srcPix, srcState);
     if (data->effectGWorld) {
         DisposeGWorld(data->effectGWorld);

@@ -11,7 +11,7 @@ struct EffectData {
     Float32 sliderValues[3]; // the host's slider values for the clip
     SInt32 fadeInFrames;     // never negative
     SInt32 fadeOutFrames;    // never negative
-    GWorldPtr effectGWorld;  // scratch frame, alive only inside ApplyEffect
+    GWorldPtr effectGWorld;  // scratch frame (or a view of the host's frame), alive only inside ApplyEffect
     PluginDataPtr effectConfig;
 };
 

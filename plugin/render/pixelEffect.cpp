@@ -22,11 +22,24 @@ PixelAccessRec TakePixels(GWorldPtr gw) {
     return a;
 }
 
+// The pass runs only between buffers of one extent, anchored alike and not empty.
+bool SameExtent(const Rect& src, const Rect& dst) {
+    SInt32 width = SInt32(src.right) - src.left, height = SInt32(src.bottom) - src.top;
+    return src.right == dst.right && src.bottom == dst.bottom && width == SInt32(dst.right) - dst.left &&
+           height == SInt32(dst.bottom) - dst.top && width > 0 && height > 0;
+}
+
 void CopyPixelsOfRow(const UInt8* src, UInt8* dst, SInt32 count) {
     if (count > 0 && src != dst) std::memmove(dst, src, size_t(count) * 4);
 }
 
 } // namespace
+
+bool PixelEffectWritesWholeTarget(GWorldPtr source, GWorldPtr dest) {
+    PixMapHandle srcPix = GetGWorldPixMap(source), dstPix = GetGWorldPixMap(dest);
+    return srcPix && dstPix && GetPixBaseAddr(srcPix) && GetPixBaseAddr(dstPix) &&
+           SameExtent(CarbonGetPortBounds(source), CarbonGetPortBounds(dest));
+}
 
 void PixelDrive(GWorldPtr source, GWorldPtr dest, Rect theRect, PluginDataPtr theConfig, SInt32 currentFrame,
                 SInt32 numFrames, double s1, double s2, double s3) {
@@ -52,10 +65,7 @@ void PixelEffect(GWorldPtr source, GWorldPtr dest, Rect activeRect, Boolean copy
 
     SInt32 width = SInt32(src.frame.right) - src.frame.left,
            height = SInt32(src.frame.bottom) - src.frame.top;
-    bool sameExtent = src.frame.right == dst.frame.right && src.frame.bottom == dst.frame.bottom &&
-                      width == SInt32(dst.frame.right) - dst.frame.left &&
-                      height == SInt32(dst.frame.bottom) - dst.frame.top;
-    if (sameExtent && width > 0 && height > 0 && src.base && dst.base) {
+    if (SameExtent(src.frame, dst.frame) && src.base && dst.base) {
         EffectSetupRec setup;
         PrepareEffect(setup, theConfig->sliders[1], theConfig->sliders[2], theConfig->sliders[3]);
         EffectKernelProc kernel = ChooseEffectKernel(setup).proc;

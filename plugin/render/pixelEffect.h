@@ -11,6 +11,9 @@ void PixelDrive(GWorldPtr source, GWorldPtr dest, Rect theRect, PluginDataPtr th
 void ThePixelEffect(GWorldPtr source, GWorldPtr dest, Rect activeRect, Boolean copyRest,
                     PluginDataPtr theConfig, SInt32 currentFrame, SInt32 maxFrame, double s1, double s2,
                     double s3);
+// Whether PixelEffect with copy-rest set writes every pixel of dest from source (false when
+// their extents differ, and then it writes none).
+bool PixelEffectWritesWholeTarget(GWorldPtr source, GWorldPtr dest);
 // A null dest works in place. Buffers of different extent are left untouched, as is
 // everything when the configuration is missing.
 void PixelEffect(GWorldPtr source, GWorldPtr dest, Rect activeRect, Boolean copyRest,

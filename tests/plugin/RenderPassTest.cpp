@@ -17,6 +17,15 @@ namespace {
 using Pixel = std::array<UInt8, 4>;
 const Pixel kUntouched{1, 2, 3, 4};
 
+// A host that hands out lgHandedOut as every frame (a buffer over memory the test chose).
+GWorldPtr lgHandedOut = nullptr;
+HYPluginResult HandOutFrame(void*, SInt32, GWorldPtr* outFrame, SInt16, SInt16, HYRefDVQuality, SInt16*,
+                            void** outCookie) {
+    *outFrame = lgHandedOut;
+    *outCookie = nullptr;
+    return kPluginOK;
+}
+
 UInt8 Formula(int c, int amount) {
     double S = 1.0 - amount / 100.0, I = 1.0 - S;
     double v = std::trunc(c * S + (255 - c) * I);
@@ -276,6 +285,64 @@ TEST_F(RenderPass, FrameRectReachingOutsideTheOutputIsClipped) {
     for (int y = 0; y < 30; ++y)
         for (int x = 0; x < 40; ++x)
             ASSERT_EQ(At(output, x, y), Expected(x, y, 0, -1));
+}
+
+// Frames that share the output's memory, or that the pass cannot process: the output gets
+// what processing a copy of the source gives, and only inside frameRect and the clip.
+TEST_F(RenderPass, SourcesInTheOutputAndClippedOutputs) {
+    gMasterConfig->startRel = SetRelRect(0.25, 0.2, 0.75, 0.9);
+    gMasterConfig->sliders[1] = 30;
+    ASSERT_EQ(Call(kPlugInitialize), kPluginOK);
+    const Rect& fr = params.frameRect;
+    Rect area = Rel2Rect(gMasterConfig->startRel, Rect{0, 0, 20, 32});
+    struct Case {
+        int dx, dy;        // where the source lies in the output
+        SInt16 originTop;  // its bounds' top (not 0: the pass cannot process it)
+        SInt16 clipBottom; // the output's clip rectangle's bottom
+    } cases[] = {{3, 4, 0, 30}, {0, 0, 0, 30}, {7, 8, 0, 30}, {0, 0, 5, 30}, {-1, 0, 0, 14}};
+    PixMapHandle pm = GetGWorldPixMap(output);
+    const auto scriptedGetFrame = host.procs.GetFrame;
+    for (const Case& c : cases) {
+        testhost::ScriptedHost::FillPattern(7, output);
+        std::vector<Pixel> before(30 * 40), source(20 * 32);
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 40; ++x)
+                before[size_t(y * 40 + x)] = At(output, x, y);
+        lgHandedOut = nullptr;
+        if (c.dx >= 0) {
+            Rect bounds{c.originTop, 0, SInt16(c.originTop + 20), 32};
+            ASSERT_EQ(NewGWorldFromPtr(&lgHandedOut, k32ARGBPixelFormat, &bounds, nullptr, nullptr, 0,
+                                       GetPixBaseAddr(pm) + c.dy * GetPixRowBytes(pm) + 4 * c.dx,
+                                       GetPixRowBytes(pm)),
+                      noErr);
+            host.procs.GetFrame = HandOutFrame;
+        }
+        for (int y = 0; y < 20; ++y)
+            for (int x = 0; x < 32; ++x)
+                source[size_t(y * 32 + x)] = c.dx >= 0 ? before[size_t((y + c.dy) * 40 + x + c.dx)]
+                                                       : testhost::ScriptedHost::PatternPixel(100, x, y);
+        Rect clip{0, 0, c.clipBottom, 40};
+        SetGWorld(output, nullptr);
+        ClipRect(&clip);
+        ASSERT_EQ(Frame(0), kPluginOK);
+        for (int y = 0; y < 30; ++y)
+            for (int x = 0; x < 40; ++x) {
+                Pixel want = before[size_t(y * 40 + x)];
+                int fx = x - fr.left, fy = y - fr.top;
+                if (x >= fr.left && x < fr.right && y >= fr.top &&
+                    y < std::min<int>(fr.bottom, c.clipBottom)) {
+                    want = source[size_t(fy * 32 + fx)];
+                    if (c.originTop == 0 && fx >= area.left && fx < area.right && fy >= area.top &&
+                        fy < area.bottom)
+                        want = Pixel{255, Formula(want[1], 30), Formula(want[2], 100), Formula(want[3], 100)};
+                }
+                ASSERT_EQ(At(output, x, y), want) << c.dx << "," << c.dy << " at " << x << "," << y;
+            }
+        if (lgHandedOut) DisposeGWorld(lgHandedOut);
+        host.procs.GetFrame = scriptedGetFrame;
+    }
+    Rect open{-32768, -32768, 32767, 32767};
+    ClipRect(&open);
 }
 
 TEST_F(RenderPass, GetFrameIntoGWScalesTheHostFrame) {

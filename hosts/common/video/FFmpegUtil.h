@@ -8,6 +8,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <array>
 #include <memory>
 #include <string>
 
@@ -37,6 +38,27 @@ using CodecPtr = std::unique_ptr<AVCodecContext, CodecCloser>;
 using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
 using ResamplerPtr = std::unique_ptr<SwrContext, ResamplerFreer>;
+
+// A scaler for one conversion, made afresh only when the conversion asked for changes:
+// sws_getCachedContext remakes some scalers (between packed RGB byte orders) on every call.
+class Scaler {
+  public:
+    // The scaler for this conversion, or null when libswscale has none.
+    SwsContext* For(int srcW, int srcH, AVPixelFormat src, int dstW, int dstH, AVPixelFormat dst, int flags) {
+        std::array<int, 7> key{srcW, srcH, int(src), dstW, dstH, int(dst), flags};
+        if (!context_ || key != key_) {
+            context_.reset(
+                sws_getContext(srcW, srcH, src, dstW, dstH, dst, flags, nullptr, nullptr, nullptr));
+            key_ = key;
+        }
+        return context_.get();
+    }
+    SwsContext* get() const { return context_.get(); }
+
+  private:
+    std::unique_ptr<SwsContext, ScalerFreer> context_;
+    std::array<int, 7> key_{};
+};
 
 // The library's text for an error code.
 std::string AvErrorText(int code);

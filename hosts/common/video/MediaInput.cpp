@@ -1,5 +1,6 @@
 #include "video/MediaInput.h"
 
+#include "video/ArgbConverter.h"
 #include "video/FFmpegUtil.h"
 
 extern "C" {
@@ -95,7 +96,7 @@ struct MediaInput::State {
     int seeks = 0;
     std::deque<std::pair<int, FramePtr>> cache;
     PacketPtr packet{av_packet_alloc()};
-    std::unique_ptr<SwsContext, ScalerFreer> scaler;
+    ArgbConverter converter;
 
     bool IndexPackets(std::string& error);
     bool Rewind(std::string& error);
@@ -286,19 +287,13 @@ bool MediaInput::ReadFrame(int index, int width, int height, ScaleQuality qualit
     const AVFrame* frame = s.Fetch(index, error);
     if (!frame) return false;
     int flags = quality == ScaleQuality::kFast ? SWS_FAST_BILINEAR : SWS_BICUBIC;
-    s.scaler.reset(sws_getCachedContext(s.scaler.release(), frame->width, frame->height,
-                                        AVPixelFormat(frame->format), width, height, AV_PIX_FMT_ARGB, flags,
-                                        nullptr, nullptr, nullptr));
-    if (!s.scaler) {
+    out.Allocate(width, height);
+    if (!s.converter.Convert(*frame, width, height, flags, out)) {
         const char* format = av_get_pix_fmt_name(AVPixelFormat(frame->format));
         error =
             "cannot convert the pictures of " + s.path + " (" + (format ? format : "unknown format") + ")";
         return false;
     }
-    out.Allocate(width, height);
-    uint8_t* dst[4] = {out.pixels.data(), nullptr, nullptr, nullptr};
-    int dstStride[4] = {int(out.rowBytes), 0, 0, 0};
-    sws_scale(s.scaler.get(), frame->data, frame->linesize, 0, frame->height, dst, dstStride);
     return true;
 }
 

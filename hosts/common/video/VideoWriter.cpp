@@ -35,19 +35,19 @@ bool IsNumberPattern(const std::string& path) {
 // Converts the toolbox's ARGB pixels into an encoder's frame.
 class PictureConverter {
   public:
+    // dst must be writable.
     bool Convert(const ArgbImage& src, AVFrame& dst) {
-        scaler_.reset(sws_getCachedContext(scaler_.release(), src.width, src.height, AV_PIX_FMT_ARGB,
-                                           dst.width, dst.height, AVPixelFormat(dst.format), SWS_BICUBIC,
-                                           nullptr, nullptr, nullptr));
-        if (!scaler_ || av_frame_make_writable(&dst) < 0) return false;
+        SwsContext* scaler = scaler_.For(src.width, src.height, AV_PIX_FMT_ARGB, dst.width, dst.height,
+                                         AVPixelFormat(dst.format), SWS_BICUBIC);
+        if (!scaler) return false;
         const uint8_t* in[4] = {src.pixels.data(), nullptr, nullptr, nullptr};
         int inStride[4] = {int(src.rowBytes), 0, 0, 0};
-        sws_scale(scaler_.get(), in, inStride, 0, src.height, dst.data, dst.linesize);
+        sws_scale(scaler, in, inStride, 0, src.height, dst.data, dst.linesize);
         return true;
     }
 
   private:
-    std::unique_ptr<SwsContext, ScalerFreer> scaler_;
+    Scaler scaler_;
 };
 
 FramePtr MakePictureFrame(AVPixelFormat format, int width, int height) {
@@ -125,6 +125,7 @@ class ContainerWriter final : public VideoWriter {
 
   private:
     bool AddVideo(const OutputSpec& spec, std::string& error);
+    AVFrame* TakePicture();
     void Close();
 
     std::string finalPath_, partialPath_;
@@ -132,7 +133,9 @@ class ContainerWriter final : public VideoWriter {
     CodecPtr video_;
     AudioTrack audio_;
     AVStream* videoStream_ = nullptr;
-    FramePtr picture_;
+    // The encoder may keep a reference to the pictures it was given; each frame is converted
+    // into one it has let go of, so that no picture is copied or allocated afresh per frame.
+    std::vector<FramePtr> pictures_;
     PictureConverter converter_;
     PacketPtr packet_{av_packet_alloc()};
     int64_t nextVideoPts_ = 0;
@@ -181,22 +184,30 @@ bool ContainerWriter::AddVideo(const OutputSpec& spec, std::string& error) {
     }
     videoStream_->time_base = c->time_base;
     videoStream_->avg_frame_rate = c->framerate;
-    picture_ = MakePictureFrame(c->pix_fmt, c->width, c->height);
-    if (!picture_) {
-        error = "no memory for the output picture";
-        return false;
-    }
     return true;
+}
+
+AVFrame* ContainerWriter::TakePicture() {
+    constexpr size_t kMaxPictures = 16;
+    for (const FramePtr& p : pictures_)
+        if (av_frame_is_writable(p.get())) return p.get();
+    if (pictures_.size() >= kMaxPictures) // the encoder holds them all: copy the oldest
+        return av_frame_make_writable(pictures_.front().get()) < 0 ? nullptr : pictures_.front().get();
+    FramePtr picture = MakePictureFrame(video_->pix_fmt, video_->width, video_->height);
+    if (!picture) return nullptr;
+    pictures_.push_back(std::move(picture));
+    return pictures_.back().get();
 }
 
 bool ContainerWriter::WriteFrame(const ArgbImage& frame, const std::vector<float>& audio,
                                  std::string& error) {
-    if (!converter_.Convert(frame, *picture_)) {
+    AVFrame* picture = TakePicture();
+    if (!picture || !converter_.Convert(frame, *picture)) {
         error = "cannot convert a rendered frame";
         return false;
     }
-    picture_->pts = nextVideoPts_++;
-    if (!EncodeInto(format_, video_.get(), videoStream_, picture_.get(), packet_.get(), error)) return false;
+    picture->pts = nextVideoPts_++;
+    if (!EncodeInto(format_, video_.get(), videoStream_, picture, packet_.get(), error)) return false;
     return !audio_.IsOpen() || audio_.Write(audio, error);
 }
 

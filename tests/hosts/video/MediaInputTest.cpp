@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
 using namespace hosts::video;
@@ -66,6 +67,29 @@ TEST(MediaInput, RandomAccessGivesTheSameFramesAsReadingInOrder) {
     ArgbImage img;
     EXPECT_FALSE(random->ReadFrame(40, 64, 48, ScaleQuality::kHigh, img, error));
     EXPECT_FALSE(random->ReadFrame(-1, 64, 48, ScaleQuality::kHigh, img, error));
+}
+
+// Colours come out as FFmpeg's own conversion makes them (within its rounding), from 4:2:0
+// (converted through BGRA in bands of rows, the last one shorter) and 4:4:4 (directly).
+TEST(MediaInput, ConvertsColoursAsFFmpegDoes) {
+    mediafiles::TempDir dir;
+    for (const char* format : {"yuv420p", "yuv444p"}) {
+        std::string path = dir / (std::string(format) + ".mkv");
+        ASSERT_TRUE(mediafiles::Ffmpeg("-f lavfi -i testsrc2=s=64x50 -frames:v 1 -c:v ffv1 -pix_fmt " +
+                                       std::string(format) + " '" + path + "'"));
+        std::vector<std::uint8_t> want = mediafiles::DecodeArgb(path);
+        std::string error;
+        auto input = MediaInput::Open(path, error);
+        ASSERT_TRUE(input) << error;
+        ArgbImage img;
+        ASSERT_TRUE(input->ReadFrame(0, 64, 50, ScaleQuality::kHigh, img, error)) << error;
+        std::vector<std::uint8_t> got = Visible(img);
+        ASSERT_EQ(got.size(), want.size());
+        int worst = 0;
+        for (size_t i = 0; i < got.size(); ++i)
+            worst = std::max(worst, std::abs(int(got[i]) - int(want[i])));
+        EXPECT_LE(worst, 2) << format;
+    }
 }
 
 TEST(MediaInput, RefusesMissingAndUndecodableFilesWithTheirName) {

@@ -107,6 +107,8 @@ long GetPixRowBytes(PixMapHandle pm); /* masked with 0x3FFF */
 short GetPixDepth(PixMapHandle pm);
 
 Rect* GetPortBounds(CGrafPtr port, Rect* rect);
+/* Sets clipRgn to the port's clip region (its rectangle); nothing for a port that is not one. */
+void GetPortClipRegion(CGrafPtr port, RgnHandle clipRgn);
 const BitMap* GetPortBitMapForCopyBits(CGrafPtr port);
 
 /* The current port and device; NULL until something is made current. */

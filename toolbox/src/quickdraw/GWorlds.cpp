@@ -220,6 +220,10 @@ Rect* GetPortBounds(CGrafPtr port, Rect* rect) {
     return rect;
 }
 
+void GetPortClipRegion(CGrafPtr port, RgnHandle clipRgn) {
+    if (IsPort(port) && clipRgn && *clipRgn) (*clipRgn)->rgnBBox = port->clipRect;
+}
+
 const BitMap* GetPortBitMapForCopyBits(CGrafPtr port) {
     return IsPort(port) ? reinterpret_cast<const BitMap*>(&port->pixMap) : nullptr;
 }
