@@ -4,6 +4,7 @@ extern "C" {
 #include <frei0r.h>
 }
 
+#include "EffectOracle.h"
 #include "TestPaths.h"
 
 #include "../../hosts/frei0r/Swizzle.h"
@@ -25,28 +26,7 @@ namespace {
 
 // Effect settings as the filter's parameters carry them: amounts in percent, the rectangle
 // as left, top, right, bottom fractions.
-struct Settings {
-    int red, green, blue;
-    double left, top, right, bottom;
-};
-
-// What the effect makes of one RGBA pixel at (x, y) of a width x height frame.
-uint32_t Expected(uint32_t rgba, int x, int y, int width, int height, const Settings& s) {
-    auto inside = [](int p, int size, double from, double to) {
-        return p >= int(size * from) && p < int(size * to);
-    };
-    if (!inside(x, width, s.left, s.right) || !inside(y, height, s.top, s.bottom)) return rgba;
-    uint8_t bytes[4];
-    std::memcpy(bytes, &rgba, 4);
-    const int amounts[3] = {s.red, s.green, s.blue};
-    for (int k = 0; k < 3; ++k) {
-        double keep = 1.0 - amounts[k] / 100.0, invert = 1.0 - keep;
-        bytes[k] = uint8_t(int(bytes[k] * keep + (255 - bytes[k]) * invert));
-    }
-    bytes[3] = 255;
-    std::memcpy(&rgba, bytes, 4);
-    return rgba;
-}
+using Settings = oracle::EffectRec;
 
 std::vector<uint32_t> RandomFrame(int width, int height, unsigned seed) {
     std::mt19937 rng(seed);
@@ -59,9 +39,11 @@ std::vector<uint32_t> RandomFrame(int width, int height, unsigned seed) {
 // Mismatching pixels of a rendered frame.
 int CountWrong(const std::vector<uint32_t>& in, const std::vector<uint32_t>& out, int width, int height,
                const Settings& s) {
+    std::vector<uint32_t> want = in;
+    oracle::Apply(s, reinterpret_cast<uint8_t*>(want.data()), width, height, long(width) * 4, 0);
     int wrong = 0;
     for (size_t i = 0; i < in.size(); ++i)
-        wrong += out[i] != Expected(in[i], int(i % width), int(i / width), width, height, s);
+        wrong += out[i] != want[i];
     return wrong;
 }
 

@@ -5,7 +5,7 @@ usage: frei0r_hosts_test.py BUILD_DIR [--sanitized]
 
 A short lossless clip with random pixels and alpha goes through `umbrawash render` with a
 saved configuration, through FFmpeg's frei0r filter, melt and gst-launch-1.0; every frame
-must be pixel-exact with the others and with the effect's formula computed here. With
+must be pixel-exact with the others and with the effect's formula (the tests' oracle). With
 --sanitized the hosts get the sanitizer runtimes preloaded, since the filter is built with
 them.
 """
@@ -22,26 +22,10 @@ FRAMES = 4
 SAVED = dict(red=30, green=50, blue=100, rect=(0.25, 0.1, 0.75, 0.6))  # left, top, right, bottom
 
 
-def expected(frames, red, green, blue, rect):
-    """The effect's formula over RGBA bytes: blend each channel with its inverse inside the rectangle."""
-    left, top, right, bottom = rect
-    x0, x1 = int(WIDTH * left), int(WIDTH * right)
-    y0, y1 = int(HEIGHT * top), int(HEIGHT * bottom)
-    tables = []
-    for amount in (red, green, blue):
-        keep = 1.0 - amount / 100.0
-        invert = 1.0 - keep
-        tables.append(bytes(int(c * keep + (255 - c) * invert) & 255 for c in range(256)))
-    out = bytearray(frames)
-    frame_size = WIDTH * HEIGHT * 4
-    for f in range(len(frames) // frame_size):
-        for y in range(max(y0, 0), min(y1, HEIGHT)):
-            for x in range(max(x0, 0), min(x1, WIDTH)):
-                o = f * frame_size + (y * WIDTH + x) * 4
-                for k in range(3):
-                    out[o + k] = tables[k][frames[o + k]]
-                out[o + 3] = 255
-    return bytes(out)
+def expected(build, frames, red, green, blue, rect):
+    """What the effect makes of RGBA frames, from the tests' one oracle of its arithmetic."""
+    args = [os.path.join(build, "effect_oracle"), str(WIDTH), str(HEIGHT), "rgba", str(red), str(green), str(blue)]
+    return subprocess.run(args + ["%r" % v for v in rect], input=frames, stdout=subprocess.PIPE, check=True).stdout
 
 
 class Run:
@@ -120,7 +104,7 @@ def main():
             f.write(source)
         r.run(["ffmpeg", "-v", "error", "-y", "-f", "rawvideo", "-pix_fmt", "rgba", "-s", "%dx%d" % (WIDTH, HEIGHT),
                "-r", "25", "-i", r.path("in.rgba"), "-c:v", "ffv1", "-pix_fmt", "bgra", r.path("in.nut")])
-        want = expected(source, SAVED["red"], SAVED["green"], SAVED["blue"], SAVED["rect"])
+        want = expected(build, source, SAVED["red"], SAVED["green"], SAVED["blue"], SAVED["rect"])
 
         umbrawash = os.path.join(build, "umbrawash")
         r.run([umbrawash, "settings", "set", "--red", "30", "--green", "50", "--blue", "100",
@@ -133,7 +117,7 @@ def main():
         r.check("ffmpeg with the parameters", r.ffmpeg("explicit", graph + params(**SAVED)), rendered)
         r.check("ffmpeg with the saved settings",
                 r.ffmpeg("saved", graph + params(0, 0, 0, (0, 0, 1, 1), saved="y")), rendered)
-        clamped = expected(source, 100, 0, 100, (0.25, 0.0, 1.0, 0.6))
+        clamped = expected(build, source, 100, 0, 100, (0.25, 0.0, 1.0, 0.6))
         r.check("ffmpeg clamps out-of-range parameters",
                 r.ffmpeg("clamped", graph + "7|-3|1|0.25|-0.5|1.5|0.6|n"), clamped)
 
@@ -144,7 +128,7 @@ def main():
         top = b"".join(both[2 * f * frame_size:(2 * f + 1) * frame_size] for f in range(FRAMES))
         bottom = b"".join(both[(2 * f + 1) * frame_size:(2 * f + 2) * frame_size] for f in range(FRAMES))
         r.check("two instances in one graph: the first", top, want)
-        r.check("two instances in one graph: the second", bottom, expected(source, **other))
+        r.check("two instances in one graph: the second", bottom, expected(build, source, **other))
 
         # melt: a profile of the clip's size (melt 7.12 crashes on a profile without a
         # description or with an unreduced aspect ratio),

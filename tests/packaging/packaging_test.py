@@ -50,7 +50,7 @@ def check_installed(r, prefix, host_env):
     r.run([umbrawash, "settings", "set", "--red", str(SAVED["red"]), "--green", str(SAVED["green"]), "--blue",
            str(SAVED["blue"]), "--rect", ",".join("%g" % v for v in SAVED["rect"])])
     r.run([umbrawash, "render", r.path("in.nut"), r.path("render.nut"), "--lossless", "--quiet"])
-    want = expected(source, **SAVED)
+    want = expected(r.build, source, **SAVED)
     r.check(umbrawash + " render", r.decode(r.path("render.nut")), want)
     r.check("ffmpeg through the installed filter",
             r.ffmpeg("filter", "frei0r=filter_name=umbrawash:filter_params=0|0|0|0|0|1|1|y", env=host_env), want)

@@ -1,4 +1,5 @@
 #include "render/pixelEffect.h"
+#include "EffectOracle.h"
 #include "model/DataHandling.h"
 #include "render/pixelBuffers.h"
 #include "render/pixelKernels.h"
@@ -13,15 +14,6 @@
 #include <vector>
 
 namespace {
-
-// The effect's formula as written: double precision, S = 1 − s/100, I = 1 − S, truncation,
-// then saturation to a byte.
-UInt8 Formula(int c, int amount) {
-    double S = 1.0 - amount / 100.0;
-    double I = 1.0 - S;
-    double v = std::trunc(c * S + (255 - c) * I);
-    return UInt8(v < 0 ? 0 : v > 255 ? 255 : v);
-}
 
 PluginDataRec ConfigWith(SInt16 r, SInt16 g, SInt16 b) {
     PluginDataRec rec{};
@@ -92,9 +84,9 @@ struct KernelCheckRec {
         UInt8 want[4][256];
         for (int c = 0; c < 256; ++c) {
             want[0][c] = 255;
-            want[1][c] = Formula(c, r);
-            want[2][c] = Formula(c, g);
-            want[3][c] = Formula(c, b);
+            want[1][c] = oracle::Channel(c, r);
+            want[2][c] = oracle::Channel(c, g);
+            want[3][c] = oracle::Channel(c, b);
         }
         std::set<EffectKernelProc> checked;
         for (const char* set : EffectInstructionSets()) {
@@ -144,7 +136,7 @@ TEST(PixelEffectKernels, EveryKernelEqualsTheFormulaOverTheWholeRange) {
             ASSERT_TRUE(TakesFastKernels(check.setup)) << a << "," << b;
         }
         for (int c = 0; c < 256; ++c)
-            if (Formula(c, a) != (c * (100 - a) + (255 - c) * a) / 100) {
+            if (oracle::Channel(c, a) != (c * (100 - a) + (255 - c) * a) / 100) {
                 corrected.push_back(SInt16(a));
                 break;
             }
@@ -228,8 +220,8 @@ TEST(PixelEffect, RectangleEdgesAndPaddedRows) {
                 for (int x = 0; x < W; ++x) {
                     PixRec in = Pattern(x, y), want = in;
                     if (y >= r.top && y < r.bottom && x >= r.left && x < r.right)
-                        want = PixRec{255, Formula(in.red, a[0]), Formula(in.green, a[1]),
-                                      Formula(in.blue, a[2])};
+                        want = PixRec{255, oracle::Channel(in.red, a[0]), oracle::Channel(in.green, a[1]),
+                                      oracle::Channel(in.blue, a[2])};
                     ASSERT_TRUE(Same(Get(dst, x, y), want))
                         << x << "," << y << " rect " << r.left << "," << r.top;
                 }

@@ -1,5 +1,6 @@
 #include "host/RenderPass.h"
 #include "dialog/configdlghandler.h"
+#include "EffectOracle.h"
 #include "host/EffectLayer.h"
 #include "host/iMovieGlue.h"
 #include "model/relRects.h"
@@ -24,12 +25,6 @@ HYPluginResult HandOutFrame(void*, SInt32, GWorldPtr* outFrame, SInt16, SInt16, 
     *outFrame = lgHandedOut;
     *outCookie = nullptr;
     return kPluginOK;
-}
-
-UInt8 Formula(int c, int amount) {
-    double S = 1.0 - amount / 100.0, I = 1.0 - S;
-    double v = std::trunc(c * S + (255 - c) * I);
-    return UInt8(v < 0 ? 0 : v > 255 ? 255 : v);
 }
 
 class RenderPass : public testing::Test {
@@ -83,9 +78,9 @@ class RenderPass : public testing::Test {
         Rect r = Rel2Rect(gMasterConfig->startRel,
                           Rect{0, 0, SInt16(fr.bottom - fr.top), SInt16(fr.right - fr.left)});
         if (fy >= r.top && fy < r.bottom && fx >= r.left && fx < r.right)
-            out =
-                Pixel{255, Formula(raw[1], gMasterConfig->sliders[1]),
-                      Formula(raw[2], gMasterConfig->sliders[2]), Formula(raw[3], gMasterConfig->sliders[3])};
+            out = Pixel{255, oracle::Channel(raw[1], gMasterConfig->sliders[1]),
+                        oracle::Channel(raw[2], gMasterConfig->sliders[2]),
+                        oracle::Channel(raw[3], gMasterConfig->sliders[3])};
         if (opacity >= 0)
             for (int i = 0; i < 4; ++i)
                 out[size_t(i)] = testhost::ScriptedHost::BlendByte(raw[size_t(i)], out[size_t(i)], opacity);
@@ -334,7 +329,8 @@ TEST_F(RenderPass, SourcesInTheOutputAndClippedOutputs) {
                     want = source[size_t(fy * 32 + fx)];
                     if (c.originTop == 0 && fx >= area.left && fx < area.right && fy >= area.top &&
                         fy < area.bottom)
-                        want = Pixel{255, Formula(want[1], 30), Formula(want[2], 100), Formula(want[3], 100)};
+                        want = Pixel{255, oracle::Channel(want[1], 30), oracle::Channel(want[2], 100),
+                                     oracle::Channel(want[3], 100)};
                 }
                 ASSERT_EQ(At(output, x, y), want) << c.dx << "," << c.dy << " at " << x << "," << y;
             }

@@ -1,6 +1,7 @@
 // `umbrawash render` and `umbrawash placeholder` run as a user runs them, on small real
 // files made with the ffmpeg command; outputs are decoded with ffmpeg and compared with
 // values computed here from the inputs.
+#include "EffectOracle.h"
 #include "MediaFiles.h"
 #include "ResourceFileBytes.h"
 #include "TestPaths.h"
@@ -36,11 +37,6 @@ std::string MakeLosslessInput(const TempDir& dir, int frames = 20) {
                                    "-c:v ffv1 '" +
                                    path + "'"));
     return path;
-}
-
-// The channel formula of the effect: the channel blended with its inverse by s percent.
-int Invert(int c, double s) {
-    return int(c * (1.0 - s / 100.0) + (255 - c) * (s / 100.0));
 }
 
 // The only files left in dir are these.
@@ -79,21 +75,16 @@ TEST(RenderCli, DefaultConfigurationInvertsExactlyOnTheLosslessPaths) {
     EXPECT_FALSE(std::ifstream(dir / "out_021.png").good());
 }
 
-// Pixels of out that differ from the effect with these amounts inside the pixel rectangle
-// [x0, x1) x [y0, y1) and the input outside it.
-size_t WrongPixels(const std::vector<uint8_t>& input, const std::vector<uint8_t>& out, const int amounts[3],
-                   int x0, int y0, int x1, int y1) {
+// Bytes of out that differ from what the effect makes of input, frame by frame.
+size_t WrongBytes(const std::vector<uint8_t>& input, const std::vector<uint8_t>& out,
+                  const oracle::EffectRec& e) {
     if (out.size() != input.size()) return input.size();
+    std::vector<uint8_t> want = input;
+    for (size_t f = 0; f < want.size() / kFrameBytes; ++f)
+        oracle::Apply(e, want.data() + f * kFrameBytes, kW, kH, long(kW) * 4, 1);
     size_t wrong = 0;
-    for (size_t f = 0; f < input.size() / kFrameBytes; ++f)
-        for (int y = 0; y < kH; ++y)
-            for (int x = 0; x < kW; ++x) {
-                size_t i = f * kFrameBytes + size_t(y * kW + x) * 4;
-                bool inside = x >= x0 && x < x1 && y >= y0 && y < y1;
-                wrong += out[i] != (inside ? 255 : input[i]);
-                for (int ch = 1; ch < 4; ++ch)
-                    wrong += out[i + ch] != (inside ? Invert(input[i + ch], amounts[ch - 1]) : input[i + ch]);
-            }
+    for (size_t i = 0; i < want.size(); ++i)
+        wrong += out[i] != want[i];
     return wrong;
 }
 
@@ -118,15 +109,14 @@ TEST(RenderCli, EachRenderUsesItsOwnSettingsAndLeavesTheSavedOnesByteIdentical) 
     auto input = mediafiles::DecodeArgb(in);
     struct Case {
         std::string flags;
-        int amounts[3];
-        int x0, y0, x1, y1;
+        oracle::EffectRec effect;
     };
     const Case cases[] = {
-        {"", {25, 30, 100}, 16, 12, 48, 36},
-        {"--red 0 --blue 5", {0, 30, 5}, 16, 12, 48, 36},
-        {"--rect 0,0,0.5,1 --green 100", {25, 100, 100}, 0, 0, 32, 48},
-        {"--settings '" + other + "'", {40, 0, 60}, 0, 24, 64, 48},
-        {"--settings '" + other + "' --red 100", {100, 0, 60}, 0, 24, 64, 48},
+        {"", {25, 30, 100, 0.25, 0.25, 0.75, 0.75}},
+        {"--red 4 --blue 8", {4, 30, 8, 0.25, 0.25, 0.75, 0.75}},
+        {"--rect 0,0,0.5,1 --green 20", {25, 20, 100, 0.0, 0.0, 0.5, 1.0}},
+        {"--settings '" + other + "'", {40, 0, 60, 0.0, 0.5, 1.0, 1.0}},
+        {"--settings '" + other + "' --red 100", {100, 0, 60, 0.0, 0.5, 1.0, 1.0}},
     };
     const auto savedBytes = testsupport::ReadFileBytes(saved);
     // Two renders at a time, each with settings of its own.
@@ -139,16 +129,14 @@ TEST(RenderCli, EachRenderUsesItsOwnSettingsAndLeavesTheSavedOnesByteIdentical) 
     }
     EXPECT_EQ(testsupport::ReadFileBytes(saved), savedBytes);
     for (size_t k = 0; k < std::size(cases); ++k) {
-        const Case& c = cases[k];
         auto out = mediafiles::DecodeArgb(dir / std::to_string(k) + ".mkv");
-        EXPECT_EQ(WrongPixels(input, out, c.amounts, c.x0, c.y0, c.x1, c.y1), 0u) << c.flags;
+        EXPECT_EQ(WrongBytes(input, out, cases[k].effect), 0u) << cases[k].flags;
     }
     // A saved record the plug-in rejects stays as it is too; the render uses the defaults.
     testsupport::WriteFileBytes(saved, ForeignSettings(saved));
     const auto foreign = testsupport::ReadFileBytes(saved);
     ASSERT_EQ(Umbrawash("render '" + in + "' '" + (dir / "defaults.mkv") + "' --lossless").status, 0);
-    const int full[3] = {100, 100, 100};
-    EXPECT_EQ(WrongPixels(input, mediafiles::DecodeArgb(dir / "defaults.mkv"), full, 0, 0, kW, kH), 0u);
+    EXPECT_EQ(WrongBytes(input, mediafiles::DecodeArgb(dir / "defaults.mkv"), oracle::EffectRec{}), 0u);
     EXPECT_EQ(testsupport::ReadFileBytes(saved), foreign);
     EXPECT_EQ(
         Umbrawash("render '" + in + "' '" + (dir / "x.mkv") + "' --settings '" + (dir / "none") + "'").status,
