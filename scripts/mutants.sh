@@ -14,7 +14,8 @@
 #
 # The copy and its build are in build-mutants/ (tree/, tree/build/), logs in build-mutants/logs/,
 # the last results in build-mutants/results.txt. A fault whose text is not found is STALE, one
-# that does not compile NOBUILD; neither counts as caught.
+# that does not compile NOBUILD; neither counts as caught. Exits with 1 when a fault marked
+# 'data: yes' (in what keeps users' data safe) is not caught.
 set -euo pipefail
 shopt -u patsub_replacement 2>/dev/null || true
 
@@ -242,7 +243,7 @@ fi
 results=()
 caught=0 missed_data=()
 total=${#selected[@]}
-echo "== $total faults"
+echo "== $total fault$( ((total == 1)) || echo s)"
 k=0
 for i in "${selected[@]}"; do
     k=$((k + 1))
