@@ -17,12 +17,13 @@ using namespace hosts::video;
 
 namespace {
 
-// 40 frames whose grey level rises with the frame number (H.264 at qp 0, so exact).
+// 40 frames whose grey level rises with the frame number (H.264 at qp 1: at qp 0, lossless,
+// x264 makes no B-frames).
 std::string MakeNumberedClip(const mediafiles::TempDir& dir) {
     std::string path = dir / "numbered.mp4";
     EXPECT_TRUE(
         mediafiles::Ffmpeg("-f lavfi -i color=gray:s=64x48:r=25:d=1.6 -vf \"geq=lum='4*N+40':cb=128:cr=128\" "
-                           "-c:v libx264 -g 8 -bf 2 -qp 0 -pix_fmt yuv420p '" +
+                           "-c:v libx264 -g 8 -bf 2 -qp 1 -pix_fmt yuv420p '" +
                            path + "'"));
     return path;
 }

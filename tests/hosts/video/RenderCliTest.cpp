@@ -16,6 +16,7 @@
 #include <sstream>
 #include <sys/wait.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 
 using mediafiles::TempDir;
@@ -324,16 +325,25 @@ TEST(RenderCli, ErrorsExitWithTheirStatusAndLeaveNoOutput) {
     ExpectOnlyFiles(dir, {"in.mkv", "text.mp4"});
 }
 
-TEST(RenderCli, APluginFailureIsNamedAndLeavesNoOutput) {
+// In segments, in one process and into numbered files: the output already there stays as it was.
+TEST(RenderCli, APluginFailureIsNamedAndLeavesTheOutputThatWasThere) {
     TempDir dir;
     // Frame 3 of the sequence cannot be decoded: the plug-in's GetFrame fails there.
     ASSERT_TRUE(
         mediafiles::Ffmpeg("-f lavfi -i testsrc2=s=64x48:r=25 -frames:v 6 '" + (dir / "in_%02d.png") + "'"));
     std::ofstream(dir / "in_04.png", std::ios::trunc) << "damaged";
-    auto run = Umbrawash("render '" + (dir / "in_%02d.png") + "' '" + (dir / "out.mkv") + "' --lossless");
-    EXPECT_EQ(run.status, 3) << run.out;
-    EXPECT_NE(run.out.find("kPluginCantGetNeededFrame (7)"), std::string::npos) << run.out;
-    ExpectOnlyFiles(dir, {"in_01.png", "in_02.png", "in_03.png", "in_04.png", "in_05.png", "in_06.png"});
+    for (auto [output, existing, options] : {std::tuple{"out.mkv", "out.mkv", " --lossless --jobs 2"},
+                                             std::tuple{"out.mkv", "out.mkv", " --lossless --jobs 1"},
+                                             std::tuple{"out_%02d.png", "out_01.png", ""}}) {
+        std::ofstream(dir / existing) << "old";
+        auto run = Umbrawash("render '" + (dir / "in_%02d.png") + "' '" + (dir / output) + "'" + options);
+        EXPECT_EQ(run.status, 3) << run.out;
+        EXPECT_NE(run.out.find("kPluginCantGetNeededFrame (7)"), std::string::npos) << run.out;
+        EXPECT_EQ(mediafiles::ReadAll(dir / existing), "old") << output << options;
+        ExpectOnlyFiles(
+            dir, {"in_01.png", "in_02.png", "in_03.png", "in_04.png", "in_05.png", "in_06.png", existing});
+        std::filesystem::remove(dir / existing);
+    }
 }
 
 TEST(RenderCli, CtrlCStopsTheRenderAndRemovesThePartialOutput) {
