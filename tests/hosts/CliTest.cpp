@@ -75,40 +75,36 @@ std::string PrefsFile() {
     return std::string(std::getenv("XDG_CONFIG_HOME")) + "/zorlt-Prefs";
 }
 
+nlohmann::json ShowSettings() {
+    return nlohmann::json::parse(RunCommand("settings show --json").out);
+}
+
 } // namespace
 
-TEST(Cli, SettingsSetIsShownAndResetRestoresTheDefaults) {
+// set changes the fields it is given and keeps the others; a bad value names its flag, exits
+// with 2 and changes nothing; reset stores the defaults.
+TEST(Cli, SettingsSetAndResetChangeTheSavedOnesAndBadValuesChangeNothing) {
     std::remove(PrefsFile().c_str());
-    auto show = nlohmann::json::parse(RunCommand("settings show --json").out);
+    auto show = ShowSettings();
     EXPECT_EQ(show["saved"], false);
     EXPECT_EQ(show["path"], PrefsFile());
-
     ASSERT_EQ(RunCommand("settings set --red 30 --green 0 --blue 100 --rect 0.25,0.5,0.75,1 --standard hd "
                          "--keep-proportions yes")
                   .status,
               0);
-    show = nlohmann::json::parse(RunCommand("settings show --json").out);
-    const nlohmann::json set = {
-        {"saved", true},    {"red", 30},
-        {"green", 0},       {"rect", {{"left", 0.25}, {"top", 0.5}, {"right", 0.75}, {"bottom", 1.0}}},
-        {"standard", "hd"}, {"keepProportions", true}};
+    ASSERT_EQ(RunCommand("settings set --blue 5").status, 0);
+    show = ShowSettings();
+    const nlohmann::json set = {{"saved", true},
+                                {"red", 30},
+                                {"green", 0},
+                                {"blue", 5},
+                                {"standard", "hd"},
+                                {"keepProportions", true},
+                                {"rect", {{"left", 0.25}, {"top", 0.5}, {"right", 0.75}, {"bottom", 1.0}}}};
     for (const auto& [key, value] : set.items())
         EXPECT_EQ(show[key], value) << key;
-
-    ASSERT_EQ(RunCommand("settings set --blue 5").status, 0);
-    show = nlohmann::json::parse(RunCommand("settings show --json").out);
-    EXPECT_EQ(show["red"], 30) << "set keeps the fields it was not given";
-    EXPECT_EQ(show["blue"], 5);
     EXPECT_NE(RunCommand("settings show").out.find("red                30 %"), std::string::npos);
 
-    ASSERT_EQ(RunCommand("settings reset").status, 0);
-    show = nlohmann::json::parse(RunCommand("settings show --json").out);
-    EXPECT_EQ(show["red"], 100);
-    EXPECT_EQ(show["standard"], "ntsc");
-}
-
-TEST(Cli, BadSettingsValuesNameTheFlagExitWith2AndChangeNothing) {
-    ASSERT_EQ(RunCommand("settings set --red 12").status, 0);
     const std::string before = mediafiles::ReadAll(PrefsFile());
     struct Case {
         const char* args;
@@ -122,10 +118,14 @@ TEST(Cli, BadSettingsValuesNameTheFlagExitWith2AndChangeNothing) {
         CommandResult run = RunCommand(std::string("settings set ") + c.args, true);
         EXPECT_EQ(run.status, 2) << c.args;
         EXPECT_NE(run.out.find(c.named), std::string::npos) << c.args << ": " << run.out;
-        EXPECT_EQ(mediafiles::ReadAll(PrefsFile()), before) << c.args;
     }
     for (const char* args :
          {"settings", "settings set", "settings frob", "settings show --red 3", "settings reset x"})
         EXPECT_EQ(RunCommand(args, true).status, 2) << args;
     EXPECT_EQ(mediafiles::ReadAll(PrefsFile()), before);
+
+    ASSERT_EQ(RunCommand("settings reset").status, 0);
+    show = ShowSettings();
+    EXPECT_EQ(show["red"], 100);
+    EXPECT_EQ(show["standard"], "ntsc");
 }
