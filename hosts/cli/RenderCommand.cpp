@@ -76,8 +76,8 @@ struct PassResult {
 
 // One render pass over the clip: the frames decoded ahead, the host's callbacks over them
 // and the pass's parameter block.
-struct OpenPass {
-    explicit OpenPass(hosts::video::FrameSource& source)
+struct PassRec {
+    explicit PassRec(hosts::video::FrameSource& source)
         : frames(source, kQueueDepth), host(frames, source.Info()), procs(hosts::MakeDefaultProcs()) {
         host.InstallCallbacks(procs);
     }
@@ -88,7 +88,7 @@ struct OpenPass {
 };
 
 // kPlugGetInfo, then kPlugInitialize over the whole clip (and kPlugTerminate when that fails).
-bool BeginPass(const RenderJob& job, const hosts::LoadedBundle& bundle, const ClipPlan& plan, OpenPass& pass,
+bool BeginPass(const RenderJob& job, const hosts::LoadedBundle& bundle, const ClipPlan& plan, PassRec& pass,
                std::string& error) {
     pass.host.filterInfo.fadeInFrames = job.fadeIn;
     pass.host.filterInfo.fadeOutFrames = job.fadeOut;
@@ -110,7 +110,7 @@ bool BeginPass(const RenderJob& job, const hosts::LoadedBundle& bundle, const Cl
 
 // kPlugDoFrame of clip frame r into out, the whole of which is frameRect; false with the
 // reason in result.
-bool RenderFrame(const hosts::LoadedBundle& bundle, OpenPass& pass, int r, hosts::video::ArgbImage& out,
+bool RenderFrame(const hosts::LoadedBundle& bundle, PassRec& pass, int r, hosts::video::ArgbImage& out,
                  PassResult& result) {
     GWorldPtr world = nullptr;
     Rect bounds = pass.params.frameRect;
@@ -133,7 +133,7 @@ bool RenderFrame(const hosts::LoadedBundle& bundle, OpenPass& pass, int r, hosts
 
 // Keeps the still's frame before and after the effect. The still is no part of the video: a
 // frame that cannot be had for it is noted and the render goes on.
-void KeepStill(const RenderJob& job, const ClipPlan& plan, OpenPass& pass, int r,
+void KeepStill(const RenderJob& job, const ClipPlan& plan, PassRec& pass, int r,
                const hosts::video::ArgbImage& out, PassResult& result) {
     if (job.stillPath.empty() || r != plan.frameCount / 2) return;
     result.after = std::make_unique<hosts::video::ArgbImage>(out);
@@ -143,7 +143,7 @@ void KeepStill(const RenderJob& job, const ClipPlan& plan, OpenPass& pass, int r
 }
 
 // Queues frame r for the writer with its audio at the level the plug-in mixed it.
-void EncodeFrame(const RenderJob& job, OpenPass& pass, hosts::video::EncodeBehind& encoder, int r,
+void EncodeFrame(const RenderJob& job, PassRec& pass, hosts::video::EncodeBehind& encoder, int r,
                  std::unique_ptr<hosts::video::ArgbImage> out, PassResult& result) {
     int level = pass.host.TakeMixLevel(job.start + r);
     if (level != kFullLevel && result.oddLevelFrame < 0) result.oddLevelFrame = r;
@@ -157,7 +157,7 @@ void EncodeFrame(const RenderJob& job, OpenPass& pass, hosts::video::EncodeBehin
 // show only through a plug-in that answered so without drawing.
 PassResult RunPass(const RenderJob& job, const hosts::LoadedBundle& bundle, hosts::video::FrameSource& source,
                    const ClipPlan& plan, hosts::video::EncodeBehind& encoder) {
-    OpenPass pass(source);
+    PassRec pass(source);
     PassResult result;
     if (!BeginPass(job, bundle, plan, pass, result.error)) return {kExitPluginFailed, result.error};
     Progress progress(plan.end - plan.first, !job.quiet, job.progressFd);
