@@ -22,7 +22,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <unistd.h>
 
@@ -75,85 +74,109 @@ struct PassResult {
     int oddLevelFrame = -1; // the first frame whose audio was not mixed at full level
 };
 
+// One render pass over the clip: the frames decoded ahead, the host's callbacks over them
+// and the pass's parameter block.
+struct PassRec {
+    explicit PassRec(hosts::video::FrameSource& source)
+        : frames(source, kQueueDepth), host(frames, source.Info()), procs(hosts::MakeDefaultProcs()) {
+        host.InstallCallbacks(procs);
+    }
+    hosts::video::DecodeAhead frames;
+    hosts::video::VideoHost host;
+    HYProcs procs;
+    HYPluginParams params{};
+};
+
+// kPlugGetInfo, then kPlugInitialize over the whole clip (and kPlugTerminate when that fails).
+bool BeginPass(const RenderJob& job, const hosts::LoadedBundle& bundle, const ClipPlan& plan, PassRec& pass,
+               std::string& error) {
+    pass.host.filterInfo.fadeInFrames = job.fadeIn;
+    pass.host.filterInfo.fadeOutFrames = job.fadeOut;
+    HYPluginParams info = hosts::MakeParams(&pass.procs, pass.host.Instance(), kPlugGetInfo);
+    info.getInfo2.selectedFrames = plan.frameCount;
+    if (!CallPlugin(bundle, info, kPlugGetInfo, error)) return false;
+
+    HYPluginParams& params = pass.params;
+    params = hosts::MakeParams(&pass.procs, pass.host.Instance(), kPlugInitialize);
+    params.startFrame = job.start;
+    params.frameCount = plan.frameCount;
+    params.proxyOnly = job.proxy;
+    params.frameRect = Rect{0, 0, SInt16(plan.height), SInt16(plan.width)};
+    if (CallPlugin(bundle, params, kPlugInitialize, error)) return true;
+    std::string ignored;
+    CallPlugin(bundle, params, kPlugTerminate, ignored);
+    return false;
+}
+
+// kPlugDoFrame of clip frame r into out, the whole of which is frameRect; false with the
+// reason in result.
+bool RenderFrame(const hosts::LoadedBundle& bundle, PassRec& pass, int r, hosts::video::ArgbImage& out,
+                 PassResult& result) {
+    GWorldPtr world = nullptr;
+    Rect bounds = pass.params.frameRect;
+    if (NewGWorldFromPtr(&world, k32ARGBPixelFormat, &bounds, nullptr, nullptr, 0,
+                         reinterpret_cast<Ptr>(out.pixels.data()), out.rowBytes) != noErr) {
+        result = {kExitFailure, "no memory for an output frame"};
+        return false;
+    }
+    pass.params.frame = world;
+    pass.params.renderFrame = r;
+    bool ok = CallPlugin(bundle, pass.params, kPlugDoFrame, result.error);
+    pass.params.frame = nullptr;
+    DisposeGWorld(world);
+    if (ok) return true;
+    result.status = kExitPluginFailed;
+    result.error += " at frame " + std::to_string(r) + " of the clip";
+    if (!pass.host.LastFrameError().empty()) result.error += " (" + pass.host.LastFrameError() + ")";
+    return false;
+}
+
+// Keeps the still's frame before and after the effect. The still is no part of the video: a
+// frame that cannot be had for it is noted and the render goes on.
+void KeepStill(const RenderJob& job, const ClipPlan& plan, PassRec& pass, int r,
+               const hosts::video::ArgbImage& out, PassResult& result) {
+    if (job.stillPath.empty() || r != plan.frameCount / 2) return;
+    result.after = std::make_unique<hosts::video::ArgbImage>(out);
+    if (!pass.frames.Get(job.start + r, plan.width, plan.height, hosts::video::ScaleQuality::kHigh,
+                         result.before, result.stillError))
+        result.before.reset();
+}
+
+// Queues frame r for the writer with its audio at the level the plug-in mixed it.
+void EncodeFrame(const RenderJob& job, PassRec& pass, hosts::video::EncodeBehind& encoder, int r,
+                 std::unique_ptr<hosts::video::ArgbImage> out, PassResult& result) {
+    int level = pass.host.TakeMixLevel(job.start + r);
+    if (level != kFullLevel && result.oddLevelFrame < 0) result.oddLevelFrame = r;
+    if (!encoder.Push(std::move(out), job.proxy ? -1 : level, result.error)) result.status = kExitFailure;
+}
+
 // Runs kPlugGetInfo and one render pass over the whole clip that renders the plan's frames,
-// frame after frame, queueing each for the writer.
+// frame after frame: an output buffer from the writer, the plug-in's frame in it, the frame
+// queued for the writer. A recycled buffer is not cleared: the plug-in draws the whole of
+// frameRect, here the whole buffer, whenever it answers kPluginOK, so an earlier frame could
+// show only through a plug-in that answered so without drawing.
 PassResult RunPass(const RenderJob& job, const hosts::LoadedBundle& bundle, hosts::video::FrameSource& source,
                    const ClipPlan& plan, hosts::video::EncodeBehind& encoder) {
-    const int frameCount = plan.frameCount, width = plan.width, height = plan.height;
-    using namespace hosts::video;
-    PassResult pass;
-    DecodeAhead frames(source, kQueueDepth);
-    VideoHost host(frames, source.Info());
-    HYProcs procs = hosts::MakeDefaultProcs();
-    host.InstallCallbacks(procs);
-    host.filterInfo.fadeInFrames = job.fadeIn;
-    host.filterInfo.fadeOutFrames = job.fadeOut;
-
-    HYPluginParams info = hosts::MakeParams(&procs, host.Instance(), kPlugGetInfo);
-    info.getInfo2.selectedFrames = frameCount;
-    if (!CallPlugin(bundle, info, kPlugGetInfo, pass.error)) return {kExitPluginFailed, pass.error};
-
-    HYPluginParams params = hosts::MakeParams(&procs, host.Instance(), kPlugInitialize);
-    params.startFrame = job.start;
-    params.frameCount = frameCount;
-    params.proxyOnly = job.proxy;
-    params.frameRect = Rect{0, 0, SInt16(height), SInt16(width)};
-    if (!CallPlugin(bundle, params, kPlugInitialize, pass.error)) {
-        std::string ignored;
-        CallPlugin(bundle, params, kPlugTerminate, ignored);
-        return {kExitPluginFailed, pass.error};
-    }
-
+    PassRec pass(source);
+    PassResult result;
+    if (!BeginPass(job, bundle, plan, pass, result.error)) return {kExitPluginFailed, result.error};
     Progress progress(plan.end - plan.first, !job.quiet, job.progressFd);
-    int stillFrame = frameCount / 2;
-    for (int r = plan.first; r < plan.end && pass.status == kExitOK; ++r) {
+    for (int r = plan.first; r < plan.end && result.status == kExitOK; ++r) {
         if (Interrupted()) {
-            pass = {kExitInterrupted, "interrupted; no output written"};
+            result = {kExitInterrupted, "interrupted; no output written"};
             break;
         }
-        std::unique_ptr<ArgbImage> out = encoder.TakeBuffer(width, height);
-        // An opaque black frame, so that nothing of an earlier frame shows through.
-        const std::uint8_t black[4] = {255, 0, 0, 0};
-        std::uint32_t pixel;
-        std::memcpy(&pixel, black, 4);
-        for (int y = 0; y < height; ++y)
-            std::fill_n(reinterpret_cast<std::uint32_t*>(out->Row(y)), width, pixel);
-        GWorldPtr world = nullptr;
-        Rect bounds = params.frameRect;
-        if (NewGWorldFromPtr(&world, k32ARGBPixelFormat, &bounds, nullptr, nullptr, 0,
-                             reinterpret_cast<Ptr>(out->pixels.data()), out->rowBytes) != noErr) {
-            pass = {kExitFailure, "no memory for an output frame"};
-            break;
-        }
-        params.frame = world;
-        params.renderFrame = r;
-        bool ok = CallPlugin(bundle, params, kPlugDoFrame, pass.error);
-        params.frame = nullptr;
-        DisposeGWorld(world);
-        if (!ok) {
-            pass.status = kExitPluginFailed;
-            pass.error += " at frame " + std::to_string(r) + " of the clip";
-            if (!host.LastFrameError().empty()) pass.error += " (" + host.LastFrameError() + ")";
-            break;
-        }
-        // The still is no part of the video: a frame that cannot be had for it is noted and
-        // the render goes on.
-        if (!job.stillPath.empty() && r == stillFrame) {
-            pass.after = std::make_unique<ArgbImage>(*out);
-            if (!frames.Get(job.start + r, width, height, ScaleQuality::kHigh, pass.before, pass.stillError))
-                pass.before.reset();
-        }
-        int level = host.TakeMixLevel(job.start + r);
-        if (level != kFullLevel && pass.oddLevelFrame < 0) pass.oddLevelFrame = r;
-        if (pass.status == kExitOK && !encoder.Push(std::move(out), job.proxy ? -1 : level, pass.error))
-            pass.status = kExitFailure;
+        std::unique_ptr<hosts::video::ArgbImage> out = encoder.TakeBuffer(plan.width, plan.height);
+        if (!RenderFrame(bundle, pass, r, *out, result)) break;
+        KeepStill(job, plan, pass, r, *out, result);
+        EncodeFrame(job, pass, encoder, r, std::move(out), result);
         progress.Update(r + 1 - plan.first);
     }
     progress.Finish();
     std::string terminateError;
-    if (!CallPlugin(bundle, params, kPlugTerminate, terminateError) && pass.status == kExitOK)
-        pass = {kExitPluginFailed, terminateError};
-    return pass;
+    if (!CallPlugin(bundle, pass.params, kPlugTerminate, terminateError) && result.status == kExitOK)
+        result = {kExitPluginFailed, terminateError};
+    return result;
 }
 
 // Writes the before/after still once the video is complete, when this process rendered its

@@ -1,6 +1,6 @@
 #include "RenderSettings.h"
 
-#include "settings/prefsloader.h"
+#include "settings/prefsloader.h" // kSettingsFileName
 
 #include <cstdlib>
 #include <filesystem>
@@ -44,7 +44,7 @@ std::unique_ptr<RenderSettings> RenderSettings::Prepare(const std::optional<std:
     }
     setenv("XDG_CONFIG_HOME", settings->folder_.c_str(), 1);
 
-    PluginDataRec config{};
+    PluginDataRec config;
     bool valid = LoadSavedSettings(config);
     if (file && !valid) {
         error = *file + " holds no settings this program reads (make one with `umbrawash settings`)";
@@ -53,8 +53,7 @@ std::unique_ptr<RenderSettings> RenderSettings::Prepare(const std::optional<std:
     // The private file always holds a whole record, which the render's other processes read.
     if (!valid || !change.Empty()) {
         ApplySettingsChange(change, config);
-        CreateSettingsFile();
-        if (!SaveConfig(&config)) {
+        if (!StoreSettings(config)) {
             error = "cannot write the render's settings into " + settings->folder_;
             return {};
         }

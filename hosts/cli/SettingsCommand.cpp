@@ -1,16 +1,13 @@
 // `umbrawash settings`: show, reset and set the saved configuration without the dialog.
 //
-// The command reads and writes through the plug-in's own saved-configuration code
-// (settings/prefsloader, linked in from umbrawash_core), so the file it writes is exactly
+// The command reads and writes through the plug-in's own saved-configuration code (linked
+// in from umbrawash_core, reached through SettingsValues), so the file it writes is exactly
 // the file the plug-in writes. Every value is checked before anything is written: a bad
 // value leaves the file as it was.
 #include "SettingsCommand.h"
 
 #include "CommandLine.h"
 #include "SettingsValues.h"
-
-#include "model/DataHandling.h"
-#include "settings/prefsloader.h"
 
 #include <cstdio>
 #include <iostream>
@@ -79,8 +76,7 @@ void PrintText(const std::string& path, bool saved, const PluginDataRec& c) {
 }
 
 int Store(PluginDataRec& config, const std::string& path) {
-    CreateSettingsFile();
-    if (!SaveConfig(&config)) {
+    if (!StoreSettings(config)) {
         std::fprintf(stderr, "umbrawash settings: could not write %s\n", path.c_str());
         return kExitFailure;
     }
@@ -117,7 +113,7 @@ int RunSettings(const std::vector<std::string>& args) {
             stderr);
         return kExitFailure;
     }
-    PluginDataRec config{};
+    PluginDataRec config;
     if (action == "show") {
         bool saved = LoadSavedSettings(config);
         if (parsed->Has("--json"))
@@ -127,7 +123,7 @@ int RunSettings(const std::vector<std::string>& args) {
         return kExitOK;
     }
     if (action == "reset") {
-        ResetConfig(&config, true);
+        config = DefaultSettings();
         return Store(config, *path);
     }
     if (action == "set") {

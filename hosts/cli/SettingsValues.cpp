@@ -127,9 +127,21 @@ std::optional<std::string> SettingsFilePath() {
     return toolbox::FSSpecToPath(spec);
 }
 
-bool LoadSavedSettings(PluginDataRec& config) {
+// The defaults leave frameEndColor as it is, which a fresh record of the plug-in's holds zero.
+PluginDataRec DefaultSettings() {
+    PluginDataRec config{};
     ResetConfig(&config, true);
+    return config;
+}
+
+bool LoadSavedSettings(PluginDataRec& config) {
+    config = DefaultSettings();
     return ReadConfig(&config);
+}
+
+bool StoreSettings(PluginDataRec& config) {
+    CreateSettingsFile();
+    return SaveConfig(&config);
 }
 
 std::string StandardName(SInt16 mediaType) {

@@ -29,9 +29,19 @@ struct SettingsChange {
 std::optional<SettingsChange> ReadSettingsChange(const ParsedArgs& args, std::string& error);
 void ApplySettingsChange(const SettingsChange& change, PluginDataRec& config);
 
+// The commands reach the configuration's defaults and the saved configuration only through
+// these three, which call the plug-in's own functions for them (ResetConfig and those of
+// settings/prefsloader.h), so that the file they write is exactly the file the plug-in writes.
+//
+// The defaults, as they are in a fresh record of the plug-in's.
+PluginDataRec DefaultSettings();
 // The saved configuration over the defaults, as the plug-in loads it at start; false
-// (and the defaults) when the settings file holds no record this build reads.
+// (and the defaults) when the settings file holds no record this build reads. The file is
+// only read.
 bool LoadSavedSettings(PluginDataRec& config);
+// Stores config as the saved record, making the settings file first when there is none;
+// false when the record did not reach the disk.
+bool StoreSettings(PluginDataRec& config);
 
 // The settings file of the preferences folder, or nothing when there is no such folder.
 std::optional<std::string> SettingsFilePath();

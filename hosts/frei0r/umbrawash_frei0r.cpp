@@ -2,7 +2,9 @@
 // hosts. The filter is a small host of the plug-in linked into the same library: every
 // f0r_update renders its frame through a one-frame pass of the plug-in's entry point
 // (kPlugInitialize, kPlugDoFrame, kPlugTerminate), whose GetFrame hands out the input frame,
-// so the picture is exactly what `umbrawash render` makes with the same settings.
+// so the picture is exactly what `umbrawash render` makes with the same settings. The
+// instance's parameters go into the pass's configuration copy, which the plug-in hands to
+// hosts linked with it through GetPassConfig, between kPlugInitialize and kPlugDoFrame.
 //
 // The plug-in keeps process-wide state (its master record, the toolbox's current port and
 // pixel memory), while hosts call instances from several threads; every call into the
@@ -133,11 +135,6 @@ HYPluginResult CallPlugin(HYPluginParams& params, HYPluginSelector selector) {
     return HYPluginResult(PluginMain(selector, &params));
 }
 
-PluginDataPtr PassConfig(const HYPluginParams& params) {
-    auto* data = static_cast<EffectData*>(params.clientData);
-    return data ? data->effectConfig : nullptr;
-}
-
 // The amounts and rectangle a render pass starts from: the saved configuration when there
 // is one, else the record's defaults. Caller holds lgPluginLock.
 EffectSettingsRec ReadPassSettings() {
@@ -146,14 +143,14 @@ EffectSettingsRec ReadPassSettings() {
     FrameHostRec host{};
     HYPluginParams params = hosts::MakeParams(&procs, &host, kPlugInitialize);
     params.frameCount = 1;
-    if (CallPlugin(params, kPlugInitialize) == kPluginOK) {
-        if (PluginDataPtr config = PassConfig(params)) {
-            for (int k = 0; k < 3; ++k)
-                settings.amounts[k] = config->sliders[k + 1];
-            settings.rect = config->startRel;
-        }
+    PluginDataPtr config =
+        CallPlugin(params, kPlugInitialize) == kPluginOK ? GetPassConfig(&params) : nullptr;
+    if (config) {
+        for (int k = 0; k < 3; ++k)
+            settings.amounts[k] = config->sliders[k + 1];
+        settings.rect = config->startRel;
     }
-    if (params.clientData) CallPlugin(params, kPlugTerminate);
+    CallPlugin(params, kPlugTerminate);
     return settings;
 }
 
@@ -167,9 +164,27 @@ void ApplyParams(const Frei0rInstanceRec& inst, PluginDataPtr config) {
     config->startRel.bottom = inst.values[kBottom];
 }
 
+// The one-frame pass over source into target, with the instance's parameters in the pass's
+// configuration unless it uses the saved settings. Caller holds lgPluginLock.
+HYPluginResult RunOneFramePass(const Frei0rInstanceRec& inst, GWorldPtr source, GWorldPtr target,
+                               const Rect& bounds) {
+    HYProcs procs = MakeFrameHostProcs();
+    FrameHostRec host{source, {}};
+    HYPluginParams params = hosts::MakeParams(&procs, &host, kPlugInitialize);
+    params.frameCount = 1;
+    params.frameRect = bounds;
+    params.frame = target;
+    HYPluginResult result = CallPlugin(params, kPlugInitialize);
+    PluginDataPtr config = result == kPluginOK ? GetPassConfig(&params) : nullptr;
+    if (config && inst.values[kUseSaved] == 0.0) ApplyParams(inst, config);
+    if (result == kPluginOK) result = CallPlugin(params, kPlugDoFrame);
+    CallPlugin(params, kPlugTerminate);
+    return result;
+}
+
 // One frame through a pass of its own, in place: the frame's pixels, in the plug-in's byte
 // order, are both the frame GetFrame hands out and the output. Caller holds lgPluginLock.
-HYPluginResult RenderFrame(Frei0rInstanceRec& inst, uint32_t* frame) {
+HYPluginResult RenderFrame(const Frei0rInstanceRec& inst, uint32_t* frame) {
     Rect bounds = {0, 0, SInt16(inst.height), SInt16(inst.width)};
     long rowBytes = long(inst.width) * 4;
     GWorldPtr sourceGW = nullptr, targetGW = nullptr;
@@ -178,21 +193,8 @@ HYPluginResult RenderFrame(Frei0rInstanceRec& inst, uint32_t* frame) {
     if (status == noErr)
         status = NewGWorldFromPtr(&targetGW, k32ARGBPixelFormat, &bounds, nullptr, nullptr, 0,
                                   reinterpret_cast<Ptr>(frame), rowBytes);
-    HYPluginResult result = status == noErr ? kPluginOK : kPluginFailed;
-
-    HYProcs procs = MakeFrameHostProcs();
-    FrameHostRec host{sourceGW, {}};
-    HYPluginParams params = hosts::MakeParams(&procs, &host, kPlugInitialize);
-    params.frameCount = 1;
-    params.frameRect = bounds;
-    params.frame = targetGW;
-    if (result == kPluginOK) result = CallPlugin(params, kPlugInitialize);
-    if (result == kPluginOK) {
-        PluginDataPtr config = PassConfig(params);
-        if (config && inst.values[kUseSaved] == 0.0) ApplyParams(inst, config);
-        result = CallPlugin(params, kPlugDoFrame);
-    }
-    if (params.clientData) CallPlugin(params, kPlugTerminate);
+    HYPluginResult result =
+        status == noErr ? RunOneFramePass(inst, sourceGW, targetGW, bounds) : HYPluginResult(kPluginFailed);
     if (targetGW) DisposeGWorld(targetGW);
     if (sourceGW) DisposeGWorld(sourceGW);
     return result;

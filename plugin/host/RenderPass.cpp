@@ -318,3 +318,8 @@ HYPluginResult MakeEffectPlaceHolder(short which, HYPluginParams* params) {
     saved.Restore();
     return result;
 }
+
+PluginDataPtr GetPassConfig(HYPluginParams* params) {
+    EffectData* data = params ? PassOf(params) : nullptr;
+    return data ? data->effectConfig : nullptr;
+}

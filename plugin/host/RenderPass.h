@@ -27,3 +27,10 @@ void ApplyLineArtEffect(GWorldPtr sourceFrame, GWorldPtr targetFrame, HYPluginPa
 SInt16 FadeOpacity(SInt32 renderFrame, SInt32 frameCount, SInt32 fadeInFrames, SInt32 fadeOutFrames);
 // Whether the frame lies in the fade-in or the fade-out.
 bool IsFadeFrame(SInt32 renderFrame, SInt32 frameCount, SInt32 fadeInFrames, SInt32 fadeOutFrames);
+
+// The configuration copy of the render pass open on params, or nil when none is open. It is
+// valid from a kPlugInitialize that answered kPluginOK until kPlugTerminate on that block;
+// changes made to it apply to that pass's later kPlugDoFrame calls and never reach the master
+// configuration or the saved file. For hosts linked with the plug-in's units (the frei0r
+// filter); a host that loads the bundle sees only `main`.
+PluginDataPtr GetPassConfig(HYPluginParams* params);

@@ -32,10 +32,22 @@
  *    to the plug-in: NULL before kPlugInitialize, left alone until after kPlugTerminate.
  *
  * The plug-in keeps its configuration in the settings file "zorlt-Prefs" in $XDG_CONFIG_HOME
- * (else ~/.config); the first call creates it. kPlugCustomButtonClick runs the configuration
- * dialog modally inside the call: in a window when DISPLAY or WAYLAND_DISPLAY names a display,
- * otherwise from a script of input steps (toolbox/InputSources.h), which without steps ends
- * the dialog at once as Cancel. */
+ * (else ~/.config). The first call creates the file, reads the configuration from it (the
+ * defaults when it holds none the plug-in reads) and writes it straight back; a host that
+ * renders with settings of its own points $XDG_CONFIG_HOME at a folder of its own before that
+ * call. Each render pass works on a copy of the configuration taken at its kPlugInitialize.
+ *
+ * Hosts linked with the plug-in's units rather than loading its bundle (the frei0r filter,
+ * the umbrawash command) may also call the functions the units declare for them, each with
+ * what it promises beside it: GetPassConfig (host/RenderPass.h), the configuration copy of an
+ * open pass, which such a host may change between kPlugInitialize and kPlugDoFrame; and for
+ * the saved configuration CreateSettingsFile, ReadConfig and SaveConfig (settings/prefsloader.h)
+ * over a record set to the defaults by ResetConfig (model/DataHandling.h). A host that loads
+ * the bundle sees only `main`.
+ *
+ * kPlugCustomButtonClick runs the configuration dialog modally inside the call: in a window
+ * when DISPLAY or WAYLAND_DISPLAY names a display, otherwise from a script of input steps
+ * (toolbox/InputSources.h), which without steps ends the dialog at once as Cancel. */
 #pragma once
 
 #include "toolbox/MacTypes.h"

@@ -19,20 +19,20 @@ CommandResult RunCommand(const std::string& args, bool withStderr = false) {
 
 } // namespace
 
-TEST(Cli, InfoDescribesTheBundleAsAFilter) {
+TEST(Cli, InfoDescribesTheBundleAsAFilterInTextAndJson) {
     CommandResult run = RunCommand("info");
     ASSERT_EQ(run.status, 0) << run.out;
     EXPECT_NE(run.out.find("com.quorvel.vantrel.umbrawash"), std::string::npos);
     EXPECT_NE(run.out.find("filter (105)"), std::string::npos);
-}
-
-TEST(Cli, InfoJsonIsParseableAndMatchesTheText) {
-    CommandResult run = RunCommand("info --json --bundle " + testpaths::Bundle());
+    run = RunCommand("info --json --bundle " + testpaths::Bundle());
     ASSERT_EQ(run.status, 0) << run.out;
     auto doc = nlohmann::json::parse(run.out);
     EXPECT_EQ(doc["bundle"], "com.quorvel.vantrel.umbrawash");
     EXPECT_EQ(doc["typeCode"], 105);
     EXPECT_EQ(doc["sliders"].size(), 3u);
+    run = RunCommand("info --bundle /nonexistent/Some.bundle", true);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("/nonexistent/Some.bundle"), std::string::npos);
 }
 
 TEST(Cli, UsageErrorsSayWhatIsWrongAndPointToTheHelp) {
@@ -58,14 +58,15 @@ TEST(Cli, UsageErrorsSayWhatIsWrongAndPointToTheHelp) {
                   std::string::npos)
             << run.out;
     }
-    EXPECT_EQ(RunCommand("--help").status, 0);
-    EXPECT_EQ(RunCommand("info --help").status, 0);
-}
-
-TEST(Cli, AMissingBundleIsAClearFailure) {
-    CommandResult run = RunCommand("info --bundle /nonexistent/Some.bundle", true);
-    EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.out.find("/nonexistent/Some.bundle"), std::string::npos);
+    // Every command has help; those that take files show an example.
+    for (std::string command : {"", "info", "settings", "configure", "render", "placeholder", "join"}) {
+        CommandResult run = RunCommand(command + " --help");
+        EXPECT_EQ(run.status, 0) << command;
+        EXPECT_NE(run.out.find("usage: umbrawash " + command), std::string::npos) << command;
+        if (command == "render" || command == "placeholder" || command == "join") {
+            EXPECT_NE(run.out.find("example"), std::string::npos) << command;
+        }
+    }
 }
 
 namespace {
@@ -74,56 +75,37 @@ std::string PrefsFile() {
     return std::string(std::getenv("XDG_CONFIG_HOME")) + "/zorlt-Prefs";
 }
 
-std::string FileBytes(const std::string& path) {
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return "<missing>";
-    std::string bytes;
-    std::array<char, 4096> buf;
-    size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), f)) > 0)
-        bytes.append(buf.data(), n);
-    std::fclose(f);
-    return bytes;
+nlohmann::json ShowSettings() {
+    return nlohmann::json::parse(RunCommand("settings show --json").out);
 }
 
 } // namespace
 
-TEST(Cli, SettingsSetIsShownAndResetRestoresTheDefaults) {
+// set changes the fields it is given and keeps the others; a bad value names its flag, exits
+// with 2 and changes nothing; reset stores the defaults.
+TEST(Cli, SettingsSetAndResetChangeTheSavedOnesAndBadValuesChangeNothing) {
     std::remove(PrefsFile().c_str());
-    auto show = nlohmann::json::parse(RunCommand("settings show --json").out);
+    auto show = ShowSettings();
     EXPECT_EQ(show["saved"], false);
     EXPECT_EQ(show["path"], PrefsFile());
-
     ASSERT_EQ(RunCommand("settings set --red 30 --green 0 --blue 100 --rect 0.25,0.5,0.75,1 --standard hd "
                          "--keep-proportions yes")
                   .status,
               0);
-    show = nlohmann::json::parse(RunCommand("settings show --json").out);
-    EXPECT_EQ(show["saved"], true);
-    EXPECT_EQ(show["red"], 30);
-    EXPECT_EQ(show["green"], 0);
-    EXPECT_EQ(show["rect"]["left"], 0.25);
-    EXPECT_EQ(show["rect"]["top"], 0.5);
-    EXPECT_EQ(show["rect"]["right"], 0.75);
-    EXPECT_EQ(show["rect"]["bottom"], 1.0);
-    EXPECT_EQ(show["standard"], "hd");
-    EXPECT_EQ(show["keepProportions"], true);
-
     ASSERT_EQ(RunCommand("settings set --blue 5").status, 0);
-    show = nlohmann::json::parse(RunCommand("settings show --json").out);
-    EXPECT_EQ(show["red"], 30) << "set keeps the fields it was not given";
-    EXPECT_EQ(show["blue"], 5);
+    show = ShowSettings();
+    const nlohmann::json set = {{"saved", true},
+                                {"red", 30},
+                                {"green", 0},
+                                {"blue", 5},
+                                {"standard", "hd"},
+                                {"keepProportions", true},
+                                {"rect", {{"left", 0.25}, {"top", 0.5}, {"right", 0.75}, {"bottom", 1.0}}}};
+    for (const auto& [key, value] : set.items())
+        EXPECT_EQ(show[key], value) << key;
     EXPECT_NE(RunCommand("settings show").out.find("red                30 %"), std::string::npos);
 
-    ASSERT_EQ(RunCommand("settings reset").status, 0);
-    show = nlohmann::json::parse(RunCommand("settings show --json").out);
-    EXPECT_EQ(show["red"], 100);
-    EXPECT_EQ(show["standard"], "ntsc");
-}
-
-TEST(Cli, BadSettingsValuesNameTheFlagExitWith2AndChangeNothing) {
-    ASSERT_EQ(RunCommand("settings set --red 12").status, 0);
-    const std::string before = FileBytes(PrefsFile());
+    const std::string before = mediafiles::ReadAll(PrefsFile());
     struct Case {
         const char* args;
         const char* named;
@@ -136,10 +118,14 @@ TEST(Cli, BadSettingsValuesNameTheFlagExitWith2AndChangeNothing) {
         CommandResult run = RunCommand(std::string("settings set ") + c.args, true);
         EXPECT_EQ(run.status, 2) << c.args;
         EXPECT_NE(run.out.find(c.named), std::string::npos) << c.args << ": " << run.out;
-        EXPECT_EQ(FileBytes(PrefsFile()), before) << c.args;
     }
     for (const char* args :
          {"settings", "settings set", "settings frob", "settings show --red 3", "settings reset x"})
         EXPECT_EQ(RunCommand(args, true).status, 2) << args;
-    EXPECT_EQ(FileBytes(PrefsFile()), before);
+    EXPECT_EQ(mediafiles::ReadAll(PrefsFile()), before);
+
+    ASSERT_EQ(RunCommand("settings reset").status, 0);
+    show = ShowSettings();
+    EXPECT_EQ(show["red"], 100);
+    EXPECT_EQ(show["standard"], "ntsc");
 }

@@ -197,8 +197,8 @@ def main():
     os.makedirs(out)
     env = dict(os.environ, XDG_CONFIG_HOME=os.path.join(work, "config"))
     run([umbrawash, "settings", "set", "--red", "30", "--blue", "70", "--rect", "0.1,0.2,0.8,0.9"], env=env)
-    for name, seconds in (("a", 3), ("b", 1)):
-        run(["ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i", "testsrc2=size=320x240:rate=15",
+    for name, seconds in (("a", 2), ("b", 1)):
+        run(["ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i", "testsrc2=size=160x120:rate=15",
              "-f", "lavfi", "-i", "sine=sample_rate=44100", "-t", str(seconds), "-pix_fmt", "yuv420p",
              "-c:v", "libx264", "-c:a", "aac", os.path.join(clips, name + ".mp4")])
         run([umbrawash, "render", os.path.join(clips, name + ".mp4"), os.path.join(work, name + "-one.mkv"),

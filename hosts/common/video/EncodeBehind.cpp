@@ -1,8 +1,21 @@
 #include "video/EncodeBehind.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace hosts::video {
+
+namespace {
+
+void FillOpaqueBlack(ArgbImage& image) {
+    const std::uint8_t black[4] = {255, 0, 0, 0};
+    std::uint32_t pixel;
+    std::memcpy(&pixel, black, 4);
+    for (int y = 0; y < image.height; ++y)
+        std::fill_n(reinterpret_cast<std::uint32_t*>(image.Row(y)), image.width, pixel);
+}
+
+} // namespace
 
 EncodeBehind::EncodeBehind(std::unique_ptr<VideoWriter> writer, std::unique_ptr<AudioSource> audio,
                            const AudioInfo& audioInfo, Rational frameRate, int queueDepth)
@@ -30,8 +43,10 @@ std::unique_ptr<ArgbImage> EncodeBehind::TakeBuffer(int width, int height) {
             free_.pop_back();
         }
     }
+    if (buffer && buffer->width == width && buffer->height == height) return buffer;
     if (!buffer) buffer = std::make_unique<ArgbImage>();
     buffer->Allocate(width, height);
+    FillOpaqueBlack(*buffer);
     return buffer;
 }
 

@@ -29,7 +29,9 @@ class EncodeBehind {
     EncodeBehind(const EncodeBehind&) = delete;
     EncodeBehind& operator=(const EncodeBehind&) = delete;
 
-    // A buffer for the next frame, recycled from frames already written.
+    // A buffer for the next frame: one recycled from the frames already written, which holds
+    // such a frame, or a new one of opaque black. A render whose frames are drawn whole thus
+    // writes each pixel once per frame, and no uninitialised memory reaches the output.
     std::unique_ptr<ArgbImage> TakeBuffer(int width, int height);
     // Queues a frame; audioLevel < 0: its audio was not mixed, 256: at full level. Returns
     // false (with the writer's error) once writing has failed.

@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
 
 using namespace hosts::video;
 
@@ -93,22 +92,11 @@ TEST(MediaInput, ConvertsColoursAsFFmpegDoes) {
     }
 }
 
-TEST(MediaInput, RefusesMissingAndUndecodableFilesWithTheirName) {
-    mediafiles::TempDir dir;
-    std::string error;
-    EXPECT_FALSE(MediaInput::Open(dir / "missing.mp4", error));
-    EXPECT_NE(error.find("missing.mp4"), std::string::npos);
-    std::ofstream(dir / "text.mp4") << "not a video at all";
-    error.clear();
-    EXPECT_FALSE(MediaInput::Open(dir / "text.mp4", error));
-    EXPECT_NE(error.find("text.mp4"), std::string::npos);
-}
-
 TEST(DecodeAhead, DeliversRequestedFramesInAnyOrderAtAnySize) {
     GeneratedClip clip(12);
     DecodeAhead ahead(clip, 3);
     for (int i : {0, 1, 2, 7, 3, 11, 11, 0}) {
-        for (auto [w, h] : {std::pair{720, 480}, std::pair{90, 60}}) {
+        for (auto [w, h] : {std::pair{160, 120}, std::pair{90, 60}}) {
             std::shared_ptr<const ArgbImage> got;
             std::string error;
             ASSERT_TRUE(ahead.Get(i, w, h, ScaleQuality::kHigh, got, error)) << error;
@@ -161,25 +149,6 @@ TEST(VideoHost, FrameCallbacksCheckTheirArgumentsAndRecordMixedAudio) {
     HYPluginFilterInfo other{};
     EXPECT_EQ(procs.ReleaseFilterInfo(inst, &other), kPluginBadParams);
     EXPECT_EQ(procs.ReleaseFilterInfo(inst, info), kPluginOK);
-}
-
-TEST(HostMemory, TheLedgerKnowsHeldBlocksAndRefusesStrangers) {
-    hosts::BlockLedger ledger;
-    hosts::TrackBlocks(&ledger);
-    HYProcs procs = hosts::MakeDefaultProcs();
-    Ptr a = procs.NewPtrClear(100);
-    Ptr b = procs.NewPtrClear(8);
-    ASSERT_TRUE(a && b);
-    EXPECT_EQ(a[99], 0);
-    procs.DisposePtr(a);
-    char local[4];
-    procs.DisposePtr(local); // not a block of ours: counted, not freed
-    EXPECT_EQ(ledger.handedOut, 2);
-    EXPECT_EQ(ledger.live.size(), 1u);
-    EXPECT_EQ(ledger.live.at(b), 8);
-    EXPECT_EQ(ledger.strayDisposals, 1);
-    procs.DisposePtr(b);
-    hosts::TrackBlocks(nullptr);
 }
 
 } // namespace
