@@ -53,8 +53,8 @@ std::vector<UInt8> Bytes(const std::string& path) {
 }
 
 CGImageRef ImageAt(const std::string& path) {
-    CFStringRef text = CFStringCreateWithCString(nullptr, path.c_str(), kCFStringEncodingUTF8);
-    CFURLRef url = CFURLCreateWithFileSystemPath(nullptr, text, kCFURLPOSIXPathStyle, false);
+    CFStringRef text = CFStringCreateWithCString(nullptr, ("file://" + path).c_str(), kCFStringEncodingUTF8);
+    CFURLRef url = CFURLCreateWithString(nullptr, text, nullptr);
     CFRelease(text);
     CGImageSourceRef source = CGImageSourceCreateWithURL(url, nullptr);
     CFRelease(url);

@@ -15,6 +15,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace {
@@ -37,9 +39,7 @@ OSStatus BoxHandler(EventHandlerCallRef, EventRef event, void*) {
             RGBForeColor(GetControl32BitValue(c) ? &blue : &black);
             Rect oval = r;
             InsetRect(&oval, 10, 10);
-            PenSize(2, 2);
             FrameOval(&oval);
-            PenNormal();
             RGBForeColor(&black);
             FrameRect(&r);
             Str255 label = "\x06"
@@ -102,7 +102,14 @@ int main(int argc, char** argv) {
         }
     }
     if (windows == scripted || png.empty()) return Usage();
-    bool ready = windows ? toolbox::UseWindowInput(error) : toolbox::UseScriptInput(script, error);
+    bool ready = false;
+    if (windows) {
+        ready = toolbox::UseWindowInput(error);
+    } else if (std::ifstream steps(script); steps) {
+        ready = toolbox::UseScriptText(std::string(std::istreambuf_iterator<char>(steps), {}), error);
+    } else {
+        error = "cannot read the script " + script;
+    }
     if (!ready) {
         std::fprintf(stderr, "window_demo: %s\n", error.c_str());
         return 1;
@@ -126,7 +133,7 @@ int main(int argc, char** argv) {
     InstallEventHandler(GetWindowEventTarget(gWindow), CommandHandler, 1, &command, nullptr, nullptr);
     ShowWindow(gWindow);
     RunAppModalLoopForWindow(gWindow);
-    bool saved = toolbox::SaveWindowPNG(gWindow, png, error);
+    bool saved = toolbox::WritePortPNG(GetWindowPort(gWindow), png, error);
     if (!saved) std::fprintf(stderr, "window_demo: %s\n", error.c_str());
     DisposeWindow(gWindow);
     DisposeNibReference(nib);

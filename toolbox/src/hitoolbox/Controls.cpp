@@ -144,10 +144,6 @@ void SetControl32BitValue(ControlRef theControl, SInt32 newValue) {
     Draw1Control(theControl);
 }
 
-SInt32 GetControl32BitMinimum(ControlRef theControl) {
-    return IsControl(theControl) ? theControl->minimum : 0;
-}
-
 void SetControl32BitMinimum(ControlRef theControl, SInt32 newMinimum) {
     if (!IsControl(theControl)) return;
     theControl->minimum = newMinimum;
@@ -207,10 +203,6 @@ OSStatus DisableControl(ControlRef inControl) {
     return noErr;
 }
 
-Boolean IsControlEnabled(ControlRef inControl) {
-    return IsControl(inControl) && inControl->enabled;
-}
-
 Rect* GetControlBounds(ControlRef control, Rect* bounds) {
     if (bounds) *bounds = IsControl(control) ? control->bounds : Rect{0, 0, 0, 0};
     return bounds;
@@ -232,8 +224,6 @@ void SetControlAction(ControlRef theControl, ControlActionUPP actionProc) {
 ControlActionUPP NewControlActionUPP(ControlActionProcPtr userRoutine) {
     return userRoutine;
 }
-
-void DisposeControlActionUPP(ControlActionUPP) {}
 
 OSErr SetControlData(ControlRef inControl, ControlPartCode, ResTypeTag inTagName, Size inSize,
                      const void* inData) {
@@ -315,10 +305,6 @@ void GetMenuItemText(MenuRef theMenu, MenuItemIndex item, Str255 itemString) {
         return;
     }
     SetPascal(itemString, theMenu->items[item - 1]);
-}
-
-UInt16 CountMenuItems(MenuRef theMenu) {
-    return theMenu ? UInt16(theMenu->items.size()) : 0;
 }
 
 OSStatus RegisterToolboxObjectClass(CFStringRef inClassID, ToolboxObjectClassRef, UInt32 inNumEvents,

@@ -179,10 +179,6 @@ void ReleaseEvent(EventRef inEvent) {
     delete inEvent;
 }
 
-EventClass GetEventClass(EventRef inEvent) {
-    return inEvent ? inEvent->eventClass : 0;
-}
-
 EventKind GetEventKind(EventRef inEvent) {
     return inEvent ? inEvent->kind : 0;
 }
@@ -208,10 +204,6 @@ OSStatus SetEventParameter(EventRef inEvent, EventParamName inName, EventParamTy
     if (!inEvent || (inSize > 0 && !inDataPtr)) return paramErr;
     SetParam(inEvent, inName, inType, inDataPtr, inSize);
     return noErr;
-}
-
-OSStatus SendEventToEventTarget(EventRef inEvent, EventTargetRef inTarget) {
-    return Dispatch(inEvent, reinterpret_cast<EventTarget*>(inTarget));
 }
 
 OSStatus ProcessHICommand(const HICommand* inCommand) {

@@ -143,6 +143,8 @@ struct InputEvent {
     UInt32 keyCode = 0;
 };
 
+enum class InputKind { Windows, Script };
+
 class InputSource {
   public:
     virtual ~InputSource() = default;
