@@ -38,6 +38,9 @@ QDErr NewPixelPort(const Rect& bounds, GrafPort*& port);
 QDErr NewPixelPortOver(const Rect& bounds, Ptr buffer, long rowBytes, GrafPort*& port);
 void DisposePixelPort(GrafPort* port);
 
+// The pixel value of an opaque colour (alpha 255).
+UInt32 OpaquePixel(const RGBColor& color);
+
 // Paints r, or frames it one pixel inside, in the pen's mode, in the current
 // port (clipped to the port and its clip rectangle).
 void PenRect(const Rect& r, bool frame);

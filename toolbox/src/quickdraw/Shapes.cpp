@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace {
 
@@ -27,13 +26,6 @@ Span OvalSpan(const Rect& r, int v) {
     double dy = (v + 0.5 - cy) / (h / 2.0);
     double dx = (w / 2.0) * std::sqrt(std::max(0.0, 1.0 - dy * dy));
     return {int(std::lround(cx - dx)), int(std::lround(cx + dx))};
-}
-
-UInt32 Opaque(const RGBColor& c) {
-    const UInt8 bytes[4] = {0xFF, UInt8(c.red >> 8), UInt8(c.green >> 8), UInt8(c.blue >> 8)};
-    UInt32 value;
-    std::memcpy(&value, bytes, 4);
-    return value;
 }
 
 enum class Ink { Fore, Back, Invert };
@@ -71,7 +63,7 @@ void InkSpan(GrafPort* port, int v, int left, int right, Ink ink) {
         }
         return;
     }
-    UInt32 value = Opaque(ink == Ink::Fore ? port->fgColor : port->bgColor);
+    UInt32 value = toolbox::qd::OpaquePixel(ink == Ink::Fore ? port->fgColor : port->bgColor);
     auto* row = reinterpret_cast<UInt32*>(p);
     std::fill(row, row + (right - left), value);
 }
