@@ -1,5 +1,8 @@
-// Item information of file references, their URLs, opening documents in a given application,
-// and the type identifiers of the common image and document kinds with their conformance.
+// Item information of file references, their URLs, opening documents with the user's default
+// application (xdg-open with the document's path, or the URL itself when it is not a file
+// URL) or a given one, and the type identifiers of the common image and document kinds with
+// their conformance. Programs are started directly, without a shell, so nothing in a name is
+// ever interpreted.
 #include "toolbox/LaunchServices.h"
 
 #include "../corefoundation/CFObject.h"
@@ -66,19 +69,21 @@ CFStringRef MakeString(const std::string& utf8) {
     return CFStringCreateWithCString(nullptr, utf8.c_str(), kCFStringEncodingUTF8);
 }
 
-// Starts a program with arguments, without a shell, and waits for it.
-OSStatus Run(std::vector<std::string> args) {
+// Starts a program (looked up in PATH when asked) with arguments and waits for it: its exit
+// status, kLSApplicationNotFoundErr when it cannot be started, kLSLaunchFailedErr when it
+// did not exit.
+OSStatus Run(std::vector<std::string> args, bool searchPath) {
     std::vector<char*> argv;
     for (std::string& a : args)
         argv.push_back(a.data());
     argv.push_back(nullptr);
     pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+    if ((searchPath ? posix_spawnp : posix_spawn)(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
         return kLSApplicationNotFoundErr;
     int status = 0;
     while (waitpid(pid, &status, 0) < 0)
         if (errno != EINTR) return kLSLaunchFailedErr;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? OSStatus(noErr) : OSStatus(kLSLaunchFailedErr);
+    return WIFEXITED(status) ? OSStatus(WEXITSTATUS(status)) : OSStatus(kLSLaunchFailedErr);
 }
 
 } // namespace
@@ -128,6 +133,17 @@ Boolean CFURLGetFSRef(CFURLRef url, FSRef* fsRef) {
     return FSRefFromPath(reinterpret_cast<char*>(path), fsRef) == noErr;
 }
 
+OSStatus LSOpenCFURLRef(CFURLRef inURL, CFURLRef* outLaunchedURL) {
+    if (outLaunchedURL) *outLaunchedURL = nullptr;
+    if (!inURL) return paramErr;
+    UInt8 path[PATH_MAX];
+    std::string target = CFURLGetFileSystemRepresentation(inURL, true, path, sizeof path)
+                             ? std::string(reinterpret_cast<char*>(path))
+                             : CFStringToUtf8(CFURLGetString(inURL));
+    if (target.empty()) return paramErr;
+    return Run({"xdg-open", target}, true);
+}
+
 OSStatus LSOpenFSRef(const FSRef* inRef, FSRef* outLaunchedRef) {
     if (outLaunchedRef) std::memset(outLaunchedRef, 0, sizeof *outLaunchedRef);
     CFURLRef url = CFURLCreateFromFSRef(nullptr, inRef);
@@ -155,7 +171,8 @@ OSStatus LSOpenFromRefSpec(const LSLaunchFSRefSpec* inLaunchSpec, FSRef* outLaun
     std::string app = FSRefToPath(*inLaunchSpec->appRef);
     if (app.empty()) return kLSApplicationNotFoundErr;
     docs.insert(docs.begin(), app);
-    return Run(docs);
+    OSStatus status = Run(docs, false);
+    return status > 0 ? OSStatus(kLSLaunchFailedErr) : status;
 }
 
 CFStringRef UTCreateStringForOSType(OSType inOSType) {
