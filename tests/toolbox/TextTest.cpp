@@ -57,6 +57,9 @@ TEST(Text, CFStringsConvertBetweenEncodingsAndCount) {
     Str255 back;
     ASSERT_TRUE(CFStringGetPascalString(s, back, sizeof back, kCFStringEncodingMacRoman));
     EXPECT_EQ(toolbox::PascalView(back), "Caf\x8E");
+    CFStringRef snowman = CFStringCreateWithCString(nullptr, "a☃", kCFStringEncodingUTF8);
+    EXPECT_FALSE(CFStringGetPascalString(snowman, back, sizeof back, kCFStringEncodingMacRoman));
+    CFRelease(snowman);
     CFRelease(s);
     EXPECT_EQ(CFSTR("same"), CFSTR("same"));
 }
