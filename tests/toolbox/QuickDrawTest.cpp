@@ -76,10 +76,6 @@ struct Canvas {
                 all.push_back(At(h, v));
         return all;
     }
-    long Count(UInt32 argb) const {
-        auto all = All();
-        return std::count(all.begin(), all.end(), argb);
-    }
 };
 
 } // namespace
@@ -99,13 +95,16 @@ TEST(QuickDraw, NewGWorldMakes32BitBuffersOfTheBoundsOrRefuses) {
     EXPECT_EQ(GetPortBitMapForCopyBits(gw)->baseAddr, GetPixBaseAddr(pm));
     DisposeGWorld(gw);
 
-    gw = reinterpret_cast<GWorldPtr>(1);
-    Rect empty{0, 0, 0, 10}, inverted{0, 10, 5, 0}, tooWide{0, 0, 1, 4096}, widest{0, 0, 1, 4095};
-    EXPECT_EQ(NewGWorld(&gw, 32, &empty, nullptr, nullptr, 0), paramErr);
-    EXPECT_EQ(gw, nullptr);
-    EXPECT_EQ(NewGWorld(&gw, 32, &inverted, nullptr, nullptr, 0), paramErr);
-    EXPECT_EQ(NewGWorld(&gw, 32, &tooWide, nullptr, nullptr, 0), paramErr);
-    EXPECT_EQ(NewGWorld(&gw, 8, &widest, nullptr, nullptr, 0), paramErr);
+    // Empty, inverted, too wide, not 32 bits deep.
+    const Rect widest{0, 0, 1, 4095};
+    for (auto [depth, r] : {std::pair{32, Rect{0, 0, 0, 10}},
+                            {32, Rect{0, 10, 5, 0}},
+                            {32, Rect{0, 0, 1, 4096}},
+                            {8, widest}}) {
+        gw = reinterpret_cast<GWorldPtr>(1);
+        EXPECT_EQ(NewGWorld(&gw, short(depth), &r, nullptr, nullptr, 0), paramErr);
+        EXPECT_EQ(gw, nullptr);
+    }
     ASSERT_EQ(NewGWorld(&gw, 32, &widest, nullptr, nullptr, 0), noErr);
     EXPECT_LE(GetPixRowBytes(GetGWorldPixMap(gw)), 0x3FFF);
     DisposeGWorld(gw);
@@ -126,10 +125,20 @@ TEST(QuickDraw, LockStateIsSavedAndRestored) {
     DisposeGWorld(gw);
 }
 
-TEST(QuickDraw, PixelMemoryOfADisposedBufferIsReusedForOneThatFits) {
+// A disposed buffer is forgotten as the current port, and its pixel memory goes to the next
+// buffer that fits.
+TEST(QuickDraw, DisposalForgetsTheCurrentPortAndKeepsThePixelMemoryForOneThatFits) {
+    SavedPort saved;
     GWorldPtr a = MakeWorld(640, 480);
+    SetGWorld(a, nullptr);
     Ptr memory = GetPixBaseAddr(GetGWorldPixMap(a));
     DisposeGWorld(a);
+    CGrafPtr port = a;
+    GDHandle device = nullptr;
+    GetGWorld(&port, &device);
+    EXPECT_EQ(port, nullptr);
+    Rect r{0, 0, 1, 1};
+    PaintRect(&r); // no port: nothing happens
     GWorldPtr b = MakeWorld(640, 480);
     EXPECT_EQ(GetPixBaseAddr(GetGWorldPixMap(b)), memory);
     GWorldPtr c = MakeWorld(640, 480); // the kept block is taken: fresh memory
@@ -168,19 +177,6 @@ TEST(QuickDraw, RectanglesAreClippedToBoundsAndClipRectInThePensMode) {
     EXPECT_EQ(c.At(1, 1), 0xFF00FFEDu);
     EXPECT_EQ(c.At(2, 2), kBlack);
     PenNormal();
-}
-
-TEST(QuickDraw, DisposingTheCurrentPortForgetsIt) {
-    SavedPort saved;
-    GWorldPtr gw = MakeWorld(2, 2);
-    SetGWorld(gw, nullptr);
-    DisposeGWorld(gw);
-    CGrafPtr port = gw;
-    GDHandle device = nullptr;
-    GetGWorld(&port, &device);
-    EXPECT_EQ(port, nullptr);
-    Rect r{0, 0, 1, 1};
-    PaintRect(&r); // no port: nothing happens
 }
 
 TEST(QuickDraw, DrawingRespectsPaddedRows) {
