@@ -61,7 +61,7 @@ TEST(FileAccess, CreateOpenWriteSeekReadClose) {
     EXPECT_EQ(ref, 0);
 }
 
-TEST(FileAccess, FolderNumbersLeadToTheRootAndStayTheSame) {
+TEST(FileAccess, FolderNumbersLeadToTheRootAndStayTheSameAndRecordsNameFilesInThem) {
     mediafiles::TempDir dir;
     FSSpec spec = SpecFor(dir / "x");
     SInt32 id = spec.parID;
@@ -83,6 +83,15 @@ TEST(FileAccess, FolderNumbersLeadToTheRootAndStayTheSame) {
     pb.dirInfo.ioFDirIndex = -1;
     pb.dirInfo.ioDrDirID = 99999;
     EXPECT_EQ(PBGetCatInfoSync(&pb), dirNFErr);
+    // A record names a file that need not exist, in a folder that must.
+    EXPECT_EQ(toolbox::FSSpecFromPath(dir / "x", &spec), fnfErr);
+    EXPECT_EQ(toolbox::FSSpecToPath(spec), dir / "x");
+    Str255 name;
+    CopyCStringToPascal("a/b", name);
+    EXPECT_EQ(FSMakeFSSpec(spec.vRefNum, spec.parID, name, &spec), bdNamErr);
+    CopyCStringToPascal("x", name);
+    EXPECT_EQ(FSMakeFSSpec(spec.vRefNum, 4242, name, &spec), dirNFErr);
+    EXPECT_EQ(toolbox::FSSpecFromPath(dir / "nodir/x", &spec), dirNFErr);
 }
 
 TEST(FileAccess, ReferencesNameExistingItemsAndAFailedOneNamesNothing) {

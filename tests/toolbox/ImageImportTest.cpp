@@ -147,20 +147,36 @@ TEST(ImageImport, ImporterGivesImagesAndPicturesOverWhite) {
     KillPicture(picture);
     CloseComponent(gi);
 
-    // A half-transparent pixel is premultiplied in the image.
+    // A half-transparent pixel is premultiplied, rounded, in the image, and laid over white in
+    // the picture.
     std::string raw = dir / "px.rgba";
-    std::ofstream(raw, std::ios::binary).write("\xC8\x64\x00\x80", 4);
+    std::ofstream(raw, std::ios::binary).write("\xC8\x64\x01\x80", 4);
     std::string png = dir / "alpha.png";
     ASSERT_TRUE(
         mediafiles::Ffmpeg("-f rawvideo -pix_fmt rgba -s 1x1 -i '" + raw + "' -frames:v 1 '" + png + "'"));
     image = ImageAt(png);
     ASSERT_NE(image, nullptr);
-    const UInt8* p = toolbox::CGImagePixels(image);
-    EXPECT_EQ(p[0], 0x80);
-    EXPECT_EQ(p[1], (200 * 128 + 127) / 255);
-    EXPECT_EQ(p[2], (100 * 128 + 127) / 255);
-    EXPECT_EQ(p[3], 0);
+    const std::vector<UInt8> premultiplied{0x80, (200 * 128 + 127) / 255, (100 * 128 + 127) / 255, 1};
+    EXPECT_EQ(Argb(image), premultiplied);
     CGImageRelease(image);
+    ASSERT_EQ(toolbox::FSSpecFromPath(png, &spec), noErr);
+    ASSERT_EQ(GetGraphicsImporterForFile(&spec, &gi), noErr);
+    ASSERT_EQ(GraphicsImportGetAsPicture(gi, &picture), noErr);
+    CloseComponent(gi);
+    GWorldPtr gw = nullptr;
+    const Rect one{0, 0, 1, 1};
+    ASSERT_EQ(NewGWorld(&gw, 32, &one, nullptr, nullptr, 0), noErr);
+    CGrafPtr savedPort;
+    GDHandle savedDevice;
+    GetGWorld(&savedPort, &savedDevice);
+    SetGWorld(gw, nullptr);
+    DrawPicture(picture, &one);
+    SetGWorld(savedPort, savedDevice);
+    const UInt8* px = reinterpret_cast<const UInt8*>(GetPixBaseAddr(GetGWorldPixMap(gw)));
+    EXPECT_EQ(std::vector<UInt8>(px, px + 4),
+              (std::vector<UInt8>{255, UInt8(premultiplied[1] + 127), UInt8(premultiplied[2] + 127), 128}));
+    DisposeGWorld(gw);
+    KillPicture(picture);
 }
 
 TEST(ImageImport, MissingForeignTruncatedAndDamagedFilesGiveNoImage) {

@@ -208,13 +208,13 @@ TEST(QuickDraw, DrawingRespectsPaddedRows) {
 }
 
 // Against a plain per-pixel nearest-neighbour copy from a snapshot, over random rectangles
-// that reach outside both buffers, scaled up and down, with a clip rectangle and with source
-// and destination as one buffer.
+// that reach outside both buffers, unscaled, scaled one way or both, with a clip rectangle and
+// with source and destination as one buffer, overlapping.
 TEST(QuickDraw, CopyBitsMatchesAPlainCopyEverywhere) {
     SavedPort saved;
     std::mt19937 rng(7);
     auto coord = [&](int lo, int hi) { return int(std::uniform_int_distribution<int>(lo, hi)(rng)); };
-    for (int trial = 0; trial < 400; ++trial) {
+    for (int trial = 0; trial < 2000; ++trial) {
         bool same = trial % 3 == 0;
         GWorldPtr src = MakeWorld(short(coord(1, 12)), short(coord(1, 9)));
         GWorldPtr dst = same ? src : MakeWorld(short(coord(1, 12)), short(coord(1, 9)));
@@ -237,10 +237,9 @@ TEST(QuickDraw, CopyBitsMatchesAPlainCopyEverywhere) {
         s.right = SInt16(s.left + coord(0, 12));
         d.bottom = SInt16(d.top + coord(0, 10));
         d.right = SInt16(d.left + coord(0, 12));
-        if (trial % 5 < 2) { // unscaled
-            d.bottom = SInt16(d.top + s.bottom - s.top);
-            d.right = SInt16(d.left + s.right - s.left);
-        }
+        if (same && trial % 8 == 1) d.top = SInt16(s.top + 1);           // one row down, overlapping
+        if (trial % 4 == 1) d.bottom = SInt16(d.top + s.bottom - s.top); // unscaled, or scaled
+        if (trial % 4 != 3) d.right = SInt16(d.left + s.right - s.left); // one way only
         Rect clip{SInt16(coord(-2, 4)), SInt16(coord(-2, 4)), SInt16(coord(3, 12)), SInt16(coord(3, 14))};
         bool clipped = trial % 2 == 0;
         SetGWorld(dst, nullptr);

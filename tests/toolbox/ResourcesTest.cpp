@@ -262,18 +262,6 @@ TEST_F(ResourceFiles, MalformedFilesAreRefusedWithMapReadErr) {
     EXPECT_EQ(ResError(), fnfErr);
 }
 
-TEST_F(ResourceFiles, FSSpecRecordsNameFilesInKnownFolders) {
-    FSSpec spec;
-    EXPECT_EQ(toolbox::FSSpecFromPath(dir / "absent", &spec), fnfErr);
-    EXPECT_EQ(toolbox::FSSpecToPath(spec), dir / "absent");
-    Str255 name;
-    CopyCStringToPascal("a/b", name);
-    EXPECT_EQ(FSMakeFSSpec(spec.vRefNum, spec.parID, name, &spec), bdNamErr);
-    CopyCStringToPascal("x", name);
-    EXPECT_EQ(FSMakeFSSpec(spec.vRefNum, 4242, name, &spec), dirNFErr);
-    EXPECT_EQ(toolbox::FSSpecFromPath(dir / "nodir/x", &spec), dirNFErr);
-}
-
 TEST_F(ResourceFiles, ThePreferencesFolderFollowsXdgAndIsMadeWithMode0700) {
     std::string savedXdg = std::getenv("XDG_CONFIG_HOME"), savedHome = std::getenv("HOME");
     auto found = [](OSErr expected) {

@@ -88,9 +88,9 @@ TEST_F(Windows, ASliderDragCallsItsActionAtEveryStep) {
     SetControlAction(slider, NewControlActionUPP([](ControlRef c, ControlPartCode) {
                          gRecord->sliderSteps.push_back(GetControl32BitValue(c));
                      }));
-    // The track runs from h = 25 (value 0) to h = 225 (value 100): 2 pixels a step.
-    Run("drag 125 41 165 41 4\nexpect value Sldr 1 70\nkey return\n");
-    EXPECT_EQ(record.sliderSteps, (std::vector<SInt32>{55, 60, 65, 70}));
+    // The track runs from h = 25 (value 0) to h = 225 (value 100): 2 pixels a step, rounded.
+    Run("drag 125 41 165 41 4\nexpect value Sldr 1 70\nclick 136 41\nkey return\n");
+    EXPECT_EQ(record.sliderSteps, (std::vector<SInt32>{55, 60, 65, 70, 56}));
     EXPECT_EQ(GetControlHilite(slider), 0);
 }
 
