@@ -1,16 +1,17 @@
+// QuickDraw: offscreen buffers, CopyBits against a plain copy, rectangles, ovals and the pen,
+// pictures, text through FreeType, and ports written as PNG.
 #include "toolbox/QuickDraw.h"
-#include "toolbox/MacMemory.h"
 
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include <algorithm>
-#include <cstring>
+#include <cstdio>
 #include <random>
 #include <vector>
 
 namespace {
 
-// A port to draw in and restore afterwards.
 struct SavedPort {
     CGrafPtr port;
     GDHandle device;
@@ -25,16 +26,15 @@ GWorldPtr MakeWorld(short width, short height) {
     return gw;
 }
 
-UInt32 PixelAt(GWorldPtr gw, int h, int v) {
+UInt8* PixelPtr(GWorldPtr gw, int h, int v) {
     PixMapHandle pm = GetGWorldPixMap(gw);
-    UInt32 value;
-    std::memcpy(&value, GetPixBaseAddr(pm) + v * GetPixRowBytes(pm) + 4 * h, 4);
-    return value;
+    return reinterpret_cast<UInt8*>(GetPixBaseAddr(pm)) + v * GetPixRowBytes(pm) + 4 * h;
 }
 
-void SetPixelAt(GWorldPtr gw, int h, int v, UInt32 value) {
-    PixMapHandle pm = GetGWorldPixMap(gw);
-    std::memcpy(GetPixBaseAddr(pm) + v * GetPixRowBytes(pm) + 4 * h, &value, 4);
+// A pixel as 0xAARRGGBB.
+UInt32 At(GWorldPtr gw, int h, int v) {
+    const UInt8* p = PixelPtr(gw, h, v);
+    return UInt32(p[0]) << 24 | UInt32(p[1]) << 16 | UInt32(p[2]) << 8 | p[3];
 }
 
 // Every pixel gets a value that names its position and the buffer.
@@ -42,43 +42,69 @@ void FillPattern(GWorldPtr gw, UInt32 salt) {
     Rect b;
     GetPortBounds(gw, &b);
     for (int v = 0; v < b.bottom; ++v)
-        for (int h = 0; h < b.right; ++h)
-            SetPixelAt(gw, h, v, (salt << 24) | UInt32(v << 12) | UInt32(h));
+        for (int h = 0; h < b.right; ++h) {
+            const UInt32 value = (salt << 24) | UInt32(v << 12) | UInt32(h);
+            const UInt8 bytes[4] = {UInt8(value >> 24), UInt8(value >> 16), UInt8(value >> 8), UInt8(value)};
+            std::copy(bytes, bytes + 4, PixelPtr(gw, h, v));
+        }
 }
 
-UInt32 Bytes(UInt8 a, UInt8 r, UInt8 g, UInt8 b) {
-    const UInt8 bytes[4] = {a, r, g, b};
-    UInt32 value;
-    std::memcpy(&value, bytes, 4);
-    return value;
-}
+constexpr UInt32 kWhite = 0xFFFFFFFF, kBlack = 0xFF000000;
+
+// A white buffer that is the current port while the canvas lives.
+struct Canvas {
+    SavedPort saved;
+    GWorldPtr gw;
+    Canvas(short width, short height) : gw(MakeWorld(width, height)) {
+        SetGWorld(gw, nullptr);
+        const RGBColor white{0xFFFF, 0xFFFF, 0xFFFF};
+        RGBBackColor(&white);
+        Rect all{0, 0, height, width};
+        EraseRect(&all);
+    }
+    ~Canvas() {
+        SetGWorld(saved.port, saved.device);
+        DisposeGWorld(gw);
+    }
+    UInt32 At(int h, int v) const { return ::At(gw, h, v); }
+    std::vector<UInt32> All() const {
+        Rect r;
+        GetPortBounds(gw, &r);
+        std::vector<UInt32> all;
+        for (int v = 0; v < r.bottom; ++v)
+            for (int h = 0; h < r.right; ++h)
+                all.push_back(At(h, v));
+        return all;
+    }
+};
 
 } // namespace
 
-TEST(QuickDraw, NewGWorldMakes32BitBuffersOfTheBounds) {
+TEST(QuickDraw, NewGWorldMakes32BitBuffersOfTheBoundsOrRefuses) {
     GWorldPtr gw = MakeWorld(33, 7);
     PixMapHandle pm = GetGWorldPixMap(gw);
     Rect b;
     GetPortBounds(gw, &b);
-    EXPECT_TRUE(EqualRect(&b, &(*pm)->bounds));
     EXPECT_EQ(b.right, 33);
     EXPECT_EQ(b.bottom, 7);
+    EXPECT_EQ((*pm)->bounds.right, 33);
+    EXPECT_EQ((*pm)->bounds.bottom, 7);
     EXPECT_EQ(GetPixDepth(pm), 32);
     EXPECT_GE(GetPixRowBytes(pm), 4 * 33);
     EXPECT_EQ(GetPixRowBytes(pm), long((*pm)->rowBytes) & 0x3FFF);
-    const BitMap* bits = GetPortBitMapForCopyBits(gw);
-    EXPECT_EQ(bits->baseAddr, GetPixBaseAddr(pm));
+    EXPECT_EQ(GetPortBitMapForCopyBits(gw)->baseAddr, GetPixBaseAddr(pm));
     DisposeGWorld(gw);
-}
 
-TEST(QuickDraw, NewGWorldRefusesWhatItCannotMake) {
-    GWorldPtr gw = reinterpret_cast<GWorldPtr>(1);
-    Rect empty{0, 0, 0, 10}, inverted{0, 10, 5, 0}, tooWide{0, 0, 1, 4096}, widest{0, 0, 1, 4095};
-    EXPECT_EQ(NewGWorld(&gw, 32, &empty, nullptr, nullptr, 0), paramErr);
-    EXPECT_EQ(gw, nullptr);
-    EXPECT_EQ(NewGWorld(&gw, 32, &inverted, nullptr, nullptr, 0), paramErr);
-    EXPECT_EQ(NewGWorld(&gw, 32, &tooWide, nullptr, nullptr, 0), paramErr);
-    EXPECT_EQ(NewGWorld(&gw, 8, &widest, nullptr, nullptr, 0), paramErr);
+    // Empty, inverted, too wide, not 32 bits deep.
+    const Rect widest{0, 0, 1, 4095};
+    for (auto [depth, r] : {std::pair{32, Rect{0, 0, 0, 10}},
+                            {32, Rect{0, 10, 5, 0}},
+                            {32, Rect{0, 0, 1, 4096}},
+                            {8, widest}}) {
+        gw = reinterpret_cast<GWorldPtr>(1);
+        EXPECT_EQ(NewGWorld(&gw, short(depth), &r, nullptr, nullptr, 0), paramErr);
+        EXPECT_EQ(gw, nullptr);
+    }
     ASSERT_EQ(NewGWorld(&gw, 32, &widest, nullptr, nullptr, 0), noErr);
     EXPECT_LE(GetPixRowBytes(GetGWorldPixMap(gw)), 0x3FFF);
     DisposeGWorld(gw);
@@ -90,21 +116,29 @@ TEST(QuickDraw, LockStateIsSavedAndRestored) {
     GWorldFlags before = GetPixelsState(pm);
     EXPECT_FALSE(before & pixelsLocked);
     EXPECT_TRUE(LockPixels(pm));
-    GWorldFlags locked = GetPixelsState(pm);
+    const GWorldFlags locked = GetPixelsState(pm);
     EXPECT_TRUE(locked & pixelsLocked);
     SetPixelsState(pm, before);
     EXPECT_FALSE(GetPixelsState(pm) & pixelsLocked);
     SetPixelsState(pm, locked);
     EXPECT_TRUE(GetPixelsState(pm) & pixelsLocked);
-    UnlockPixels(pm);
-    EXPECT_FALSE(GetPixelsState(pm) & pixelsLocked);
     DisposeGWorld(gw);
 }
 
-TEST(QuickDraw, PixelMemoryOfADisposedBufferIsReusedForOneThatFits) {
+// A disposed buffer is forgotten as the current port, and its pixel memory goes to the next
+// buffer that fits.
+TEST(QuickDraw, DisposalForgetsTheCurrentPortAndKeepsThePixelMemoryForOneThatFits) {
+    SavedPort saved;
     GWorldPtr a = MakeWorld(640, 480);
+    SetGWorld(a, nullptr);
     Ptr memory = GetPixBaseAddr(GetGWorldPixMap(a));
     DisposeGWorld(a);
+    CGrafPtr port = a;
+    GDHandle device = nullptr;
+    GetGWorld(&port, &device);
+    EXPECT_EQ(port, nullptr);
+    Rect r{0, 0, 1, 1};
+    PaintRect(&r); // no port: nothing happens
     GWorldPtr b = MakeWorld(640, 480);
     EXPECT_EQ(GetPixBaseAddr(GetGWorldPixMap(b)), memory);
     GWorldPtr c = MakeWorld(640, 480); // the kept block is taken: fresh memory
@@ -116,52 +150,33 @@ TEST(QuickDraw, PixelMemoryOfADisposedBufferIsReusedForOneThatFits) {
     DisposeGWorld(c);
 }
 
-TEST(QuickDraw, CurrentPortIsSetAndForgottenWhenDisposed) {
-    SavedPort saved;
-    GWorldPtr gw = MakeWorld(2, 2);
-    SetGWorld(gw, nullptr);
-    GrafPtr port = nullptr;
-    GetPort(&port);
-    EXPECT_EQ(port, gw);
-    DisposeGWorld(gw);
-    GetPort(&port);
-    EXPECT_EQ(port, nullptr);
-    Rect r{0, 0, 1, 1};
-    PaintRect(&r); // no port: nothing happens
-}
-
-TEST(QuickDraw, SolidRectanglesAreClippedToBoundsAndClipRect) {
-    SavedPort saved;
-    GWorldPtr gw = MakeWorld(6, 5);
-    SetGWorld(gw, nullptr);
-    RGBColor red{0xFFFF, 0x0000, 0x1234}, white{0xFFFF, 0xFFFF, 0xFFFF};
-    RGBBackColor(&white);
-    Rect all{-10, -10, 50, 50};
-    EraseRect(&all);
-    EXPECT_EQ(PixelAt(gw, 5, 4), Bytes(255, 255, 255, 255));
-    Rect clip{1, 1, 4, 5};
+TEST(QuickDraw, RectanglesAreClippedToBoundsAndClipRectInThePensMode) {
+    Canvas c(6, 5);
+    RGBColor red{0xFFFF, 0x0000, 0x1234};
+    Rect all{-10, -10, 50, 50}, clip{1, 1, 4, 5};
     ClipRect(&clip);
     RGBForeColor(&red);
     PaintRect(&all);
+    const UInt32 kRed = 0xFFFF0012;
     for (int v = 0; v < 5; ++v)
-        for (int h = 0; h < 6; ++h) {
-            bool inside = v >= 1 && v < 4 && h >= 1 && h < 5;
-            EXPECT_EQ(PixelAt(gw, h, v), inside ? Bytes(255, 255, 0, 0x12) : Bytes(255, 255, 255, 255))
-                << h << "," << v;
-        }
+        for (int h = 0; h < 6; ++h)
+            EXPECT_EQ(c.At(h, v), v >= 1 && v < 4 && h >= 1 && h < 5 ? kRed : kWhite) << h << "," << v;
     InvertRect(&all);
-    EXPECT_EQ(PixelAt(gw, 1, 1), Bytes(255, 0, 255, 0xED));
-    EXPECT_EQ(PixelAt(gw, 0, 0), Bytes(255, 255, 255, 255));
+    EXPECT_EQ(c.At(1, 1), 0xFF00FFEDu); // colour inverted, alpha kept
+    EXPECT_EQ(c.At(0, 0), kWhite);
     ClipRect(&all);
     EraseRect(&all);
-    Rect frame{1, 1, 4, 5};
-    FrameRect(&frame);
+    FrameRect(&clip);
     for (int v = 0; v < 5; ++v)
         for (int h = 0; h < 6; ++h) {
             bool edge = (v >= 1 && v < 4 && h >= 1 && h < 5) && (v == 1 || v == 3 || h == 1 || h == 4);
-            EXPECT_EQ(PixelAt(gw, h, v) == Bytes(255, 255, 0, 0x12), edge) << h << "," << v;
+            EXPECT_EQ(c.At(h, v), edge ? kRed : kWhite) << h << "," << v;
         }
-    DisposeGWorld(gw);
+    PenMode(patXor);
+    PaintRect(&clip); // inverts the frame and what it holds
+    EXPECT_EQ(c.At(1, 1), 0xFF00FFEDu);
+    EXPECT_EQ(c.At(2, 2), kBlack);
+    PenNormal();
 }
 
 TEST(QuickDraw, DrawingRespectsPaddedRows) {
@@ -184,7 +199,7 @@ TEST(QuickDraw, DrawingRespectsPaddedRows) {
     for (int v = 0; v < 5; ++v)
         for (int i = 16; i < 24; ++i)
             EXPECT_EQ(memory[size_t(v * 24 + i)], 0xAB) << v << "," << i;
-    EXPECT_EQ(PixelAt(gw, 3, 4), PixelAt(src, 1, 1));
+    EXPECT_EQ(At(gw, 3, 4), At(src, 1, 1));
     DisposeGWorld(gw);
     DisposeGWorld(src);
     EXPECT_EQ(NewGWorldFromPtr(&gw, k32ARGBPixelFormat, &b, nullptr, nullptr, 0,
@@ -192,32 +207,14 @@ TEST(QuickDraw, DrawingRespectsPaddedRows) {
               paramErr);
 }
 
-TEST(QuickDraw, CopyBitsScalesByNearestNeighbour) {
-    GWorldPtr src = MakeWorld(2, 2), dst = MakeWorld(5, 4);
-    FillPattern(src, 1);
-    FillPattern(dst, 2);
-    Rect s{0, 0, 2, 2}, d{0, 1, 4, 5};
-    CopyBits(GetPortBitMapForCopyBits(src), GetPortBitMapForCopyBits(dst), &s, &d, srcCopy, nullptr);
-    for (int v = 0; v < 4; ++v) {
-        EXPECT_EQ(PixelAt(dst, 0, v), (2u << 24) | UInt32(v << 12)); // left of the rectangle: untouched
-        for (int h = 1; h < 5; ++h)
-            EXPECT_EQ(PixelAt(dst, h, v), PixelAt(src, (h - 1) / 2, v / 2)) << h << "," << v;
-    }
-    // Shrinking takes every other pixel.
-    Rect whole{0, 0, 4, 4}, one{0, 0, 2, 2};
-    CopyBits(GetPortBitMapForCopyBits(dst), GetPortBitMapForCopyBits(src), &whole, &one, srcCopy, nullptr);
-    EXPECT_EQ(PixelAt(src, 1, 1), PixelAt(dst, 2, 2));
-    DisposeGWorld(src);
-    DisposeGWorld(dst);
-}
-
-// Against a plain per-pixel copy from a snapshot, over random rectangles that reach outside
-// both buffers, with scaling, with a clip rectangle and with source and destination as one buffer.
+// Against a plain per-pixel nearest-neighbour copy from a snapshot, over random rectangles
+// that reach outside both buffers, unscaled, scaled one way or both, with a clip rectangle and
+// with source and destination as one buffer, overlapping.
 TEST(QuickDraw, CopyBitsMatchesAPlainCopyEverywhere) {
     SavedPort saved;
     std::mt19937 rng(7);
     auto coord = [&](int lo, int hi) { return int(std::uniform_int_distribution<int>(lo, hi)(rng)); };
-    for (int trial = 0; trial < 400; ++trial) {
+    for (int trial = 0; trial < 2000; ++trial) {
         bool same = trial % 3 == 0;
         GWorldPtr src = MakeWorld(short(coord(1, 12)), short(coord(1, 9)));
         GWorldPtr dst = same ? src : MakeWorld(short(coord(1, 12)), short(coord(1, 9)));
@@ -226,14 +223,13 @@ TEST(QuickDraw, CopyBitsMatchesAPlainCopyEverywhere) {
         Rect sb, db;
         GetPortBounds(src, &sb);
         GetPortBounds(dst, &db);
-        std::vector<UInt32> before(size_t(sb.right * sb.bottom)), after;
+        std::vector<UInt32> before, expected;
         for (int v = 0; v < sb.bottom; ++v)
             for (int h = 0; h < sb.right; ++h)
-                before[size_t(v * sb.right + h)] = PixelAt(src, h, v);
-        std::vector<UInt32> expected(size_t(db.right * db.bottom));
+                before.push_back(At(src, h, v));
         for (int v = 0; v < db.bottom; ++v)
             for (int h = 0; h < db.right; ++h)
-                expected[size_t(v * db.right + h)] = PixelAt(dst, h, v);
+                expected.push_back(At(dst, h, v));
 
         Rect s{SInt16(coord(-4, 8)), SInt16(coord(-4, 10)), 0, 0},
             d{SInt16(coord(-4, 8)), SInt16(coord(-4, 10)), 0, 0};
@@ -241,14 +237,17 @@ TEST(QuickDraw, CopyBitsMatchesAPlainCopyEverywhere) {
         s.right = SInt16(s.left + coord(0, 12));
         d.bottom = SInt16(d.top + coord(0, 10));
         d.right = SInt16(d.left + coord(0, 12));
+        if (same && trial % 8 == 1) d.top = SInt16(s.top + 1);           // one row down, overlapping
+        if (trial % 4 == 1) d.bottom = SInt16(d.top + s.bottom - s.top); // unscaled, or scaled
+        if (trial % 4 != 3) d.right = SInt16(d.left + s.right - s.left); // one way only
         Rect clip{SInt16(coord(-2, 4)), SInt16(coord(-2, 4)), SInt16(coord(3, 12)), SInt16(coord(3, 14))};
         bool clipped = trial % 2 == 0;
         SetGWorld(dst, nullptr);
         Rect open{-32768, -32768, 32767, 32767};
         ClipRect(clipped ? &clip : &open);
 
-        if (!EmptyRect(&s) && !EmptyRect(&d)) {
-            int sw = s.right - s.left, sh = s.bottom - s.top, dw = d.right - d.left, dh = d.bottom - d.top;
+        int sw = s.right - s.left, sh = s.bottom - s.top, dw = d.right - d.left, dh = d.bottom - d.top;
+        if (sw > 0 && sh > 0 && dw > 0 && dh > 0) {
             for (int v = std::max<int>(d.top, 0); v < std::min<int>(d.bottom, db.bottom); ++v)
                 for (int h = std::max<int>(d.left, 0); h < std::min<int>(d.right, db.right); ++h) {
                     if (clipped && !(v >= clip.top && v < clip.bottom && h >= clip.left && h < clip.right))
@@ -261,7 +260,7 @@ TEST(QuickDraw, CopyBitsMatchesAPlainCopyEverywhere) {
         CopyBits(GetPortBitMapForCopyBits(src), GetPortBitMapForCopyBits(dst), &s, &d, srcCopy, nullptr);
         for (int v = 0; v < db.bottom; ++v)
             for (int h = 0; h < db.right; ++h)
-                ASSERT_EQ(PixelAt(dst, h, v), expected[size_t(v * db.right + h)])
+                ASSERT_EQ(At(dst, h, v), expected[size_t(v * db.right + h)])
                     << "trial " << trial << " at " << h << "," << v;
         SetGWorld(nullptr, nullptr);
         DisposeGWorld(src);
@@ -270,18 +269,127 @@ TEST(QuickDraw, CopyBitsMatchesAPlainCopyEverywhere) {
 }
 
 TEST(QuickDraw, PicturesDrawScaledIntoTheCurrentPort) {
-    SavedPort saved;
-    const UInt32 pixels[2] = {Bytes(255, 1, 2, 3), Bytes(255, 4, 5, 6)};
-    PicHandle pic = toolbox::NewPictureFromPixels(reinterpret_cast<const UInt8*>(pixels), 2, 1, 8);
+    const UInt8 pixels[8] = {255, 1, 2, 3, 255, 4, 5, 6};
+    PicHandle pic = toolbox::NewPictureFromPixels(pixels, 2, 1, 8);
     ASSERT_NE(pic, nullptr);
     EXPECT_EQ((*pic)->picFrame.right, 2);
-    GWorldPtr gw = MakeWorld(4, 2);
-    SetGWorld(gw, nullptr);
+    Canvas c(4, 2);
     Rect r{0, 0, 2, 4};
     DrawPicture(pic, &r);
-    EXPECT_EQ(PixelAt(gw, 1, 1), pixels[0]);
-    EXPECT_EQ(PixelAt(gw, 2, 0), pixels[1]);
+    EXPECT_EQ(c.At(1, 1), 0xFF010203u);
+    EXPECT_EQ(c.At(2, 0), 0xFF040506u);
     KillPicture(pic);
-    DisposeGWorld(gw);
-    EXPECT_EQ(toolbox::NewPictureFromPixels(reinterpret_cast<const UInt8*>(pixels), 0, 1, 8), nullptr);
+    EXPECT_EQ(toolbox::NewPictureFromPixels(pixels, 0, 1, 8), nullptr);
+}
+
+TEST(Ovals, AFramedOvalIsASymmetricRingInsideItsRectangleAndClip) {
+    Canvas c(20, 20);
+    Rect r{2, 2, 14, 14}; // the 12 x 12 handle square
+    FrameOval(&r);
+    EXPECT_EQ(c.At(8, 2), kBlack);  // top middle
+    EXPECT_EQ(c.At(2, 8), kBlack);  // left middle
+    EXPECT_EQ(c.At(8, 8), kWhite);  // centre
+    EXPECT_EQ(c.At(2, 2), kWhite);  // corner lies outside the oval
+    EXPECT_EQ(c.At(14, 8), kWhite); // right edge is exclusive
+    for (int v = 0; v < 20; ++v)
+        for (int h = 0; h < 20; ++h) {
+            if (h < 2 || h >= 14 || v < 2 || v >= 14) {
+                EXPECT_EQ(c.At(h, v), kWhite);
+                continue;
+            }
+            EXPECT_EQ(c.At(h, v), c.At(15 - h, v)) << h << "," << v; // mirror about the middle
+            EXPECT_EQ(c.At(h, v), c.At(h, 15 - v)) << h << "," << v;
+        }
+    Rect big{0, 0, 20, 20}, left{0, 0, 20, 10};
+    ClipRect(&left);
+    FrameOval(&big);
+    EXPECT_EQ(c.At(0, 9), kBlack);
+    EXPECT_EQ(c.At(19, 10), kWhite); // right of the clip rectangle
+    Rect off{-50, -50, -10, -10};
+    FrameOval(&off); // wholly outside: nothing happens
+}
+
+TEST(Ovals, OrModePaintsTheForegroundAndXorModeUndoesItself) {
+    Canvas c(30, 30);
+    Rect whole{0, 0, 30, 30}, r{5, 5, 25, 25};
+    const RGBColor grey{0x8080, 0x8080, 0x8080}, white{0xFFFF, 0xFFFF, 0xFFFF};
+    RGBForeColor(&grey);
+    PaintRect(&whole);
+    RGBForeColor(&white);
+    PenMode(srcOr);
+    FrameOval(&r); // white rings on grey, as the clip frame's handles draw them
+    EXPECT_EQ(c.At(15, 5), kWhite);
+    EXPECT_EQ(c.At(15, 15), 0xFF808080u);
+    const std::vector<UInt32> before = c.All();
+    PenMode(patXor);
+    FrameOval(&r);
+    EXPECT_EQ(c.At(15, 5), kBlack);
+    FrameOval(&r);
+    EXPECT_EQ(c.All(), before);
+}
+
+TEST(Text, WidthsAddUpGrowWithTheSizeAndFamiliesAreFoundByName) {
+    Canvas c(20, 20);
+    Str255 hi = "\x02Hi", h = "\x01H", i = "\x01i", empty = "", roman = "\x01\x8E"; // é in Mac Roman
+    EXPECT_GT(StringWidth(h), 0);
+    EXPECT_EQ(StringWidth(hi), StringWidth(h) + StringWidth(i));
+    EXPECT_EQ(StringWidth(empty), 0);
+    EXPECT_GT(StringWidth(roman), 0);
+    short small = StringWidth(hi);
+    TextSize(24);
+    EXPECT_GT(StringWidth(hi), small * 3 / 2);
+    FontInfo info;
+    GetFontInfo(&info);
+    EXPECT_GT(info.ascent, 16);
+    EXPECT_GT(info.descent, 2);
+    Str255 sans = "\x0B"
+                  "DejaVu Sans",
+           nope = "\x04Nope";
+    EXPECT_EQ(FMGetFontFamilyFromName(sans), 1);
+    EXPECT_EQ(FMGetFontFamilyFromName(nope), kInvalidFontFamily);
+}
+
+TEST(Text, DrawStringPutsInkAboveTheBaselineAndMovesThePen) {
+    Canvas c(100, 40);
+    Str255 text = "\x04Wash";
+    MoveTo(10, 25);
+    DrawString(text);
+    Point pen;
+    GetPen(&pen);
+    EXPECT_EQ(pen.h, 10 + StringWidth(text));
+    EXPECT_EQ(pen.v, 25);
+    int inked = 0;
+    for (int v = 0; v < 40; ++v)
+        for (int h = 0; h < 100; ++h)
+            if (c.At(h, v) != kWhite) {
+                ++inked;
+                EXPECT_TRUE(h >= 10 && h <= pen.h + 1 && v <= 25 && v >= 25 - 12) << h << "," << v;
+            }
+    EXPECT_GT(inked, 20);
+}
+
+TEST(PNG, APortIsWrittenPixelForPixel) {
+    Canvas c(7, 5);
+    const RGBColor red{0xFF00, 0, 0x1200};
+    RGBForeColor(&red);
+    Rect r{1, 2, 3, 6};
+    PaintRect(&r);
+    std::string path = testing::TempDir() + "port.png", error;
+    ASSERT_TRUE(toolbox::WritePortPNG(c.gw, path, error)) << error;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(png_image_begin_read_from_file(&image, path.c_str()));
+    image.format = PNG_FORMAT_RGB;
+    std::vector<UInt8> pixels(PNG_IMAGE_SIZE(image));
+    ASSERT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr));
+    ASSERT_EQ(image.width, 7u);
+    ASSERT_EQ(image.height, 5u);
+    for (int v = 0; v < 5; ++v)
+        for (int h = 0; h < 7; ++h) {
+            const UInt8* p = &pixels[size_t(v * 7 + h) * 3];
+            EXPECT_EQ(0xFF000000 | UInt32(p[0]) << 16 | UInt32(p[1]) << 8 | p[2], c.At(h, v));
+        }
+    EXPECT_FALSE(toolbox::WritePortPNG(c.gw, "/nonexistent/dir/x.png", error));
+    EXPECT_NE(error.find("/nonexistent/dir/x.png"), std::string::npos);
+    std::remove(path.c_str());
 }

@@ -4,32 +4,32 @@
 #include "toolbox/Folders.h"
 #include "toolbox/TextUtils.h"
 
+#include "MediaFiles.h"
+
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <sys/stat.h>
-#include <unistd.h>
-
-namespace fs = std::filesystem;
+#include <tuple>
 
 namespace {
 
-std::vector<UInt8> ReadBytes(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+using Bytes = std::string;
+
+UInt32 BE32(const Bytes& b, size_t at) {
+    return UInt32(UInt8(b[at])) << 24 | UInt32(UInt8(b[at + 1])) << 16 | UInt32(UInt8(b[at + 2])) << 8 |
+           UInt8(b[at + 3]);
 }
 
-void WriteBytes(const fs::path& p, const std::vector<UInt8>& bytes) {
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
-
-UInt32 BE32(const std::vector<UInt8>& b, size_t at) {
-    return UInt32(b[at]) << 24 | UInt32(b[at + 1]) << 16 | UInt32(b[at + 2]) << 8 | b[at + 3];
+UInt16 BE16(const Bytes& b, size_t at) {
+    return UInt16(UInt8(b[at]) << 8 | UInt8(b[at + 1]));
 }
 
 Handle HandleOf(const std::string& bytes) {
@@ -39,27 +39,22 @@ Handle HandleOf(const std::string& bytes) {
 }
 
 std::string Contents(Handle h) {
-    return std::string(*h, size_t(GetHandleSize(h)));
+    return h ? std::string(*h, size_t(GetHandleSize(h))) : "(no resource)";
 }
 
 // Each test works in a folder of its own and leaves no resource file open.
 class ResourceFiles : public testing::Test {
   protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("umbrawash-res-" + std::to_string(getpid()) + "-" +
-                                           testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        outerFile = CurResFile();
-    }
-    void TearDown() override {
-        EXPECT_EQ(CurResFile(), outerFile) << "a test left a resource file open";
-        fs::remove_all(dir);
-    }
+    void SetUp() override { outerFile = CurResFile(); }
+    void TearDown() override { EXPECT_EQ(CurResFile(), outerFile) << "a test left a resource file open"; }
     FSSpec Spec(const std::string& name) {
         FSSpec spec;
-        toolbox::FSSpecFromPath((dir / name).string(), &spec);
+        toolbox::FSSpecFromPath(dir / name, &spec);
         return spec;
+    }
+    Bytes Read(const std::string& name) { return mediafiles::ReadAll(dir / name); }
+    void Write(const std::string& name, const Bytes& bytes) {
+        std::ofstream(dir / name, std::ios::binary | std::ios::trunc) << bytes;
     }
     // A file holding the given (type, id, name, data) resources.
     FSSpec Make(const std::string& name,
@@ -78,42 +73,36 @@ class ResourceFiles : public testing::Test {
         EXPECT_EQ(ResError(), noErr);
         return spec;
     }
-    fs::path dir;
+    mediafiles::TempDir dir;
     SInt16 outerFile = 0;
 };
 
 } // namespace
 
-TEST_F(ResourceFiles, AnEmptyFileIsTheStandard286Bytes) {
-    Make("empty", {});
-    auto bytes = ReadBytes(dir / "empty");
+TEST_F(ResourceFiles, FilesHaveTheStandardLayoutAndResourcesRoundTripWithTheirNames) {
+    FSSpec spec = Make("empty", {});
+    Bytes bytes = Read("empty");
     ASSERT_EQ(bytes.size(), 286u);
-    EXPECT_EQ(BE32(bytes, 0), 256u); // data offset
-    EXPECT_EQ(BE32(bytes, 4), 256u); // map offset
-    EXPECT_EQ(BE32(bytes, 8), 0u);   // data length
-    EXPECT_EQ(BE32(bytes, 12), 30u); // map length
-    EXPECT_EQ(std::vector<UInt8>(bytes.begin() + 256, bytes.begin() + 272),
-              std::vector<UInt8>(bytes.begin(), bytes.begin() + 16)); // the map's copy of the header
-    EXPECT_EQ(bytes[256 + 24] << 8 | bytes[256 + 25], 28);            // type list offset
-    EXPECT_EQ(bytes[256 + 26] << 8 | bytes[256 + 27], 30);            // name list offset
-    EXPECT_EQ(bytes[284] << 8 | bytes[285], 0xFFFF);                  // no types
-    FSSpec spec = Spec("empty");
+    EXPECT_EQ(BE32(bytes, 0), 256u);                       // data offset
+    EXPECT_EQ(BE32(bytes, 4), 256u);                       // map offset
+    EXPECT_EQ(BE32(bytes, 8), 0u);                         // data length
+    EXPECT_EQ(BE32(bytes, 12), 30u);                       // map length
+    EXPECT_EQ(bytes.substr(256, 16), bytes.substr(0, 16)); // the map's copy of the header
+    EXPECT_EQ(BE16(bytes, 256 + 24), 28);                  // type list offset
+    EXPECT_EQ(BE16(bytes, 256 + 26), 30);                  // name list offset
+    EXPECT_EQ(BE16(bytes, 284), 0xFFFF);                   // no types
     FSpCreateResFile(&spec, 0, 0, smSystemScript);
     EXPECT_EQ(ResError(), dupFNErr);
-}
 
-TEST_F(ResourceFiles, ResourcesRoundTripWithNamesAndTheStandardLayout) {
-    FSSpec spec = Make("f", {{FourCC("Pref"), 1, "Config Settings", "abc"},
-                             {FourCC("STR#"), 128, "", std::string("\0\1\2hi", 5)},
-                             {FourCC("Pref"), -7, "", ""}});
-    auto bytes = ReadBytes(dir / "f");
+    spec = Make("f", {{FourCC("Pref"), 1, "Config Settings", "abc"},
+                      {FourCC("STR#"), 128, "", std::string("\0\1\2hi", 5)},
+                      {FourCC("Pref"), -7, "", ""}});
+    bytes = Read("f");
     EXPECT_EQ(BE32(bytes, 0), 256u);
     EXPECT_EQ(BE32(bytes, 4), 256u + BE32(bytes, 8)); // the map right after the data
     EXPECT_EQ(BE32(bytes, 4) + BE32(bytes, 12), bytes.size());
-    // Names last: the file ends with the one name.
-    std::string tail(bytes.end() - 16, bytes.end());
-    EXPECT_EQ(tail, std::string("\x0F") + "Config Settings");
-
+    EXPECT_EQ(bytes.substr(bytes.size() - 16), "\x0F"
+                                               "Config Settings"); // names last
     SInt16 ref = FSpOpenResFile(&spec, fsRdPerm);
     ASSERT_NE(ref, -1);
     Handle a = Get1Resource(FourCC("Pref"), 1);
@@ -131,23 +120,42 @@ TEST_F(ResourceFiles, ResourcesRoundTripWithNamesAndTheStandardLayout) {
     CloseResFile(ref);
 }
 
-TEST_F(ResourceFiles, SavingReplacesTheFileAndKeepsOtherResources) {
+// A save writes a whole new file and renames it over the old one: the other resources and
+// their names stay, and a save that cannot be completed leaves the old file as it was.
+TEST_F(ResourceFiles, SavingReplacesTheFileWholeAndKeepsOtherResources) {
     FSSpec spec =
         Make("f", {{FourCC("Pref"), 1, "Config Settings", "old"}, {FourCC("Othr"), 5, "keep", "mine"}});
-    SInt16 ref = FSpOpenResFile(&spec, fsRdWrPerm);
-    Handle old = Get1Resource(FourCC("Pref"), 1);
-    RemoveResource(old);
-    DisposeHandle(old);
-    Str255 name;
-    CopyCStringToPascal("Config Settings", name);
-    AddResource(HandleOf("new!"), FourCC("Pref"), 1, name);
-    UpdateResFile(ref);
-    EXPECT_EQ(ResError(), noErr);
-    CloseResFile(ref);
-    // Nothing but the file itself is left in the folder: the new file replaced it.
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+    auto replacePref = [&](const std::string& data) {
+        SInt16 ref = FSpOpenResFile(&spec, fsRdWrPerm);
+        Handle old = Get1Resource(FourCC("Pref"), 1);
+        RemoveResource(old);
+        DisposeHandle(old);
+        Str255 name;
+        CopyCStringToPascal("Config Settings", name);
+        AddResource(HandleOf(data), FourCC("Pref"), 1, name);
+        UpdateResFile(ref);
+        OSErr err = ResError();
+        CloseResFile(ref);
+        return err;
+    };
+    EXPECT_EQ(replacePref("new!"), noErr);
+    EXPECT_EQ(dir.Files(), std::vector<std::string>{"f"}); // nothing left beside it
+    const Bytes saved = Read("f");
+    EXPECT_NE(saved.find("\x04keep"), std::string::npos);
 
-    ref = FSpOpenResFile(&spec, fsRdPerm);
+    // Files may grow no further than 4 KiB now: the big save fails half-way.
+    rlimit limit, small{4096, 4096};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &small);
+    EXPECT_NE(replacePref(std::string(8192, 'x')), noErr);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    signal(SIGXFSZ, SIG_DFL);
+    EXPECT_EQ(Read("f"), saved);
+    EXPECT_EQ(dir.Files(), std::vector<std::string>{"f"});
+
+    SInt16 ref = FSpOpenResFile(&spec, fsRdPerm);
+    ASSERT_NE(ref, -1);
     EXPECT_EQ(Contents(Get1Resource(FourCC("Pref"), 1)), "new!");
     EXPECT_EQ(Contents(Get1Resource(FourCC("Othr"), 5)), "mine");
     CloseResFile(ref);
@@ -155,7 +163,7 @@ TEST_F(ResourceFiles, SavingReplacesTheFileAndKeepsOtherResources) {
 
 TEST_F(ResourceFiles, DetachedHandlesOutliveTheFileAndReadOnlyFilesRefuseChanges) {
     FSSpec spec = Make("f", {{FourCC("Pref"), 1, "", "data"}});
-    auto before = ReadBytes(dir / "f");
+    const Bytes before = Read("f");
     SInt16 ref = FSpOpenResFile(&spec, fsRdPerm);
     Handle h = Get1Resource(FourCC("Pref"), 1);
     DetachResource(h);
@@ -168,7 +176,7 @@ TEST_F(ResourceFiles, DetachedHandlesOutliveTheFileAndReadOnlyFilesRefuseChanges
     CloseResFile(ref);
     EXPECT_EQ(Contents(h), "data");
     DisposeHandle(h);
-    EXPECT_EQ(ReadBytes(dir / "f"), before);
+    EXPECT_EQ(Read("f"), before);
     ReleaseResource(nullptr);
     EXPECT_EQ(ResError(), rmvResFailed);
 }
@@ -203,110 +211,88 @@ TEST_F(ResourceFiles, GetIndStringGivesAnEmptyStringForEveryBadListOrIndex) {
     FSSpec spec = Make("f", {{FourCC("STR#"), 5, "", std::string("\0\3\2ab\7c", 6)},
                              {FourCC("STR#"), 6, "", std::string("\0", 1)}});
     SInt16 ref = FSpOpenResFile(&spec, fsRdPerm);
-    Str255 s;
-    struct Case {
-        SInt16 list, index;
-        const char* expected;
-    };
-    for (Case c : {Case{5, 1, "ab"}, Case{5, 2, ""}, Case{5, 3, ""}, Case{5, 4, ""}, Case{5, 0, ""},
-                   Case{5, -1, ""}, Case{6, 1, ""}, Case{99, 1, ""}}) {
-        s[0] = 9;
-        GetIndString(s, c.list, c.index);
-        EXPECT_EQ(toolbox::PascalView(s), c.expected) << c.list << "/" << c.index;
+    const std::tuple<SInt16, SInt16, const char*> cases[] = {
+        {5, 1, "ab"}, {5, 2, ""}, {5, 3, ""}, {5, 4, ""}, {5, 0, ""}, {5, -1, ""}, {6, 1, ""}, {99, 1, ""}};
+    for (auto [list, index, expected] : cases) {
+        Str255 s = "\x09garbage!!";
+        GetIndString(s, list, index);
+        EXPECT_EQ(toolbox::PascalView(s), expected) << list << "/" << index;
     }
     CloseResFile(ref);
 }
 
+// Every offset, count and length of a file is checked against its size.
 TEST_F(ResourceFiles, MalformedFilesAreRefusedWithMapReadErr) {
     Make("good",
          {{FourCC("Pref"), 1, "Config Settings", std::string(396, 'x')}, {FourCC("STR#"), 2, "", "zz"}});
-    const auto good = ReadBytes(dir / "good");
+    const Bytes good = Read("good");
     const size_t map = BE32(good, 4);
-    auto set16 = [](std::vector<UInt8>& b, size_t at, UInt16 v) {
-        b[at] = UInt8(v >> 8);
-        b[at + 1] = UInt8(v);
+    auto set = [](Bytes& b, size_t at, UInt32 v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            b[at + size_t(i)] = char(v >> (8 * (bytes - 1 - i)));
     };
-    auto set32 = [](std::vector<UInt8>& b, size_t at, UInt32 v) {
-        for (int i = 0; i < 4; ++i)
-            b[at + size_t(i)] = UInt8(v >> (24 - 8 * i));
+    const std::pair<const char*, std::function<void(Bytes&)>> damages[] = {
+        {"empty file", [](Bytes& b) { b.clear(); }},
+        {"header cut short", [](Bytes& b) { b.resize(10); }},
+        {"map cut off", [&](Bytes& b) { b.resize(map + 20); }},
+        {"data offset past the end", [&](Bytes& b) { set(b, 0, UInt32(b.size()), 4); }},
+        {"data length past the end", [&](Bytes& b) { set(b, 8, 0xFFFFFFF0u, 4); }},
+        {"map offset past the end", [&](Bytes& b) { set(b, 4, 0x7FFFFFFFu, 4); }},
+        {"map too short for its head", [&](Bytes& b) { set(b, 12, 20, 4); }},
+        {"type list offset outside the map", [&](Bytes& b) { set(b, map + 24, 0xFFF0, 2); }},
+        {"name list offset outside the map", [&](Bytes& b) { set(b, map + 26, 0xFFF0, 2); }},
+        {"type count beyond the list", [&](Bytes& b) { set(b, map + 28, 0x00FF, 2); }},
+        {"reference count beyond the list", [&](Bytes& b) { set(b, map + 30 + 4, 0x0FFF, 2); }},
+        {"reference list offset outside", [&](Bytes& b) { set(b, map + 30 + 6, 0xFF00, 2); }},
+        {"data offset of a reference outside", [&](Bytes& b) { set(b, map + 46 + 5, 0x7F, 1); }},
+        {"data entry length past the data", [&](Bytes& b) { set(b, 256, 0x00FFFFFFu, 4); }},
+        {"name offset outside", [&](Bytes& b) { set(b, map + 46 + 2, 0x7FFF, 2); }},
+        {"name length past the end", [&](Bytes& b) { set(b, b.size() - 16, 0xFF, 1); }},
     };
-    struct Damage {
-        const char* what;
-        std::function<void(std::vector<UInt8>&)> apply;
-    };
-    std::vector<Damage> damages = {
-        {"empty file", [](auto& b) { b.clear(); }},
-        {"header cut short", [](auto& b) { b.resize(10); }},
-        {"map cut off", [&](auto& b) { b.resize(map + 20); }},
-        {"data offset past the end", [&](auto& b) { set32(b, 0, UInt32(b.size())); }},
-        {"data length past the end", [&](auto& b) { set32(b, 8, 0xFFFFFFF0u); }},
-        {"map offset past the end", [&](auto& b) { set32(b, 4, 0x7FFFFFFFu); }},
-        {"map too short for its head", [&](auto& b) { set32(b, 12, 20); }},
-        {"type list offset outside the map", [&](auto& b) { set16(b, map + 24, 0xFFF0); }},
-        {"name list offset outside the map", [&](auto& b) { set16(b, map + 26, 0xFFF0); }},
-        {"type count beyond the list", [&](auto& b) { set16(b, map + 28, 0x00FF); }},
-        {"reference count beyond the list", [&](auto& b) { set16(b, map + 30 + 4, 0x0FFF); }},
-        {"reference list offset outside", [&](auto& b) { set16(b, map + 30 + 6, 0xFF00); }},
-        {"data offset of a reference outside", [&](auto& b) { b[map + 46 + 5] = 0x7F; }},
-        {"data entry length past the data", [&](auto& b) { set32(b, 256, 0x00FFFFFFu); }},
-        {"name offset outside", [&](auto& b) { set16(b, map + 46 + 2, 0x7FFF); }},
-        {"name length past the end", [&](auto& b) { b[b.size() - 16] = 0xFF; }},
-    };
-    for (const auto& damage : damages) {
-        auto bytes = good;
-        damage.apply(bytes);
-        WriteBytes(dir / "bad", bytes);
-        FSSpec spec = Spec("bad");
-        EXPECT_EQ(FSpOpenResFile(&spec, fsRdWrPerm), -1) << damage.what;
-        EXPECT_EQ(ResError(), mapReadErr) << damage.what;
+    FSSpec spec = Spec("bad");
+    for (const auto& [what, damage] : damages) {
+        Bytes bytes = good;
+        damage(bytes);
+        Write("bad", bytes);
+        EXPECT_EQ(FSpOpenResFile(&spec, fsRdWrPerm), -1) << what;
+        EXPECT_EQ(ResError(), mapReadErr) << what;
     }
     FSSpec missing = Spec("missing");
     EXPECT_EQ(FSpOpenResFile(&missing, fsRdPerm), -1);
     EXPECT_EQ(ResError(), fnfErr);
 }
 
-TEST_F(ResourceFiles, FSSpecRecordsNameFilesInKnownFolders) {
-    FSSpec spec;
-    EXPECT_EQ(toolbox::FSSpecFromPath((dir / "absent").string(), &spec), fnfErr);
-    EXPECT_EQ(toolbox::FSSpecToPath(spec), (dir / "absent").string());
-    Str255 name;
-    CopyCStringToPascal("a/b", name);
-    EXPECT_EQ(FSMakeFSSpec(spec.vRefNum, spec.parID, name, &spec), bdNamErr);
-    CopyCStringToPascal("x", name);
-    EXPECT_EQ(FSMakeFSSpec(spec.vRefNum, 4242, name, &spec), dirNFErr);
-    EXPECT_EQ(toolbox::FSSpecFromPath((dir / "nodir" / "x").string(), &spec), dirNFErr);
-}
-
 TEST_F(ResourceFiles, ThePreferencesFolderFollowsXdgAndIsMadeWithMode0700) {
     std::string savedXdg = std::getenv("XDG_CONFIG_HOME"), savedHome = std::getenv("HOME");
-    FSVolumeRefNum vRef = 0;
-    SInt32 dirID = 0;
-    auto found = [&] {
+    auto found = [](OSErr expected) {
+        FSVolumeRefNum vRef = 0;
+        SInt32 dirID = 0;
+        EXPECT_EQ(FindFolder(kOnSystemDisk, kPreferencesFolderType, kDontCreateFolder, &vRef, &dirID),
+                  expected);
         Str255 name;
         CopyCStringToPascal("probe", name);
         FSSpec spec;
         FSMakeFSSpec(vRef, dirID, name, &spec);
-        return fs::path(toolbox::FSSpecToPath(spec)).parent_path();
+        return std::filesystem::path(toolbox::FSSpecToPath(spec)).parent_path().string();
     };
-
-    setenv("XDG_CONFIG_HOME", (dir / "xdg" / "conf").c_str(), 1);
-    ASSERT_EQ(FindFolder(kOnSystemDisk, kPreferencesFolderType, kDontCreateFolder, &vRef, &dirID), noErr);
-    EXPECT_EQ(found(), dir / "xdg" / "conf");
+    setenv("XDG_CONFIG_HOME", (dir / "xdg/conf").c_str(), 1);
+    EXPECT_EQ(found(noErr), dir / "xdg/conf");
     struct stat info {};
-    ASSERT_EQ(stat((dir / "xdg" / "conf").c_str(), &info), 0);
+    ASSERT_EQ(stat((dir / "xdg/conf").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
 
     setenv("XDG_CONFIG_HOME", "relative/ignored", 1);
     setenv("HOME", (dir / "home").c_str(), 1);
-    fs::create_directories(dir / "home");
-    ASSERT_EQ(FindFolder(kOnSystemDisk, kPreferencesFolderType, kDontCreateFolder, &vRef, &dirID), noErr);
-    EXPECT_EQ(found(), dir / "home" / ".config");
+    std::filesystem::create_directories(dir / "home");
+    EXPECT_EQ(found(noErr), dir / "home/.config");
 
     // A file where the folder should be: the lookup fails.
     unsetenv("XDG_CONFIG_HOME");
-    fs::remove_all(dir / "home" / ".config");
-    WriteBytes(dir / "home" / ".config", {1});
-    EXPECT_EQ(FindFolder(kOnSystemDisk, kPreferencesFolderType, kDontCreateFolder, &vRef, &dirID), fnfErr);
+    std::filesystem::remove_all(dir / "home/.config");
+    Write("home/.config", "x");
+    found(fnfErr);
+    FSVolumeRefNum vRef = 0;
+    SInt32 dirID = 0;
     EXPECT_EQ(FindFolder(kOnSystemDisk, FourCC("desk"), kDontCreateFolder, &vRef, &dirID), fnfErr);
 
     setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1);

@@ -14,6 +14,7 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -38,14 +39,23 @@ struct Record {
     std::vector<SInt32> sliderSteps;
     int draws = 0;
     IBNibRef nib = nullptr;
+    long Count(EventKind kind) const { return std::count(customKinds.begin(), customKinds.end(), kind); }
 };
 
 inline Record* gRecord = nullptr;
 
+template <typename T>
+T Param(EventRef event, EventParamName name, EventParamType type) {
+    T value{};
+    GetEventParameter(event, name, type, nullptr, sizeof value, nullptr, &value);
+    return value;
+}
+
+// The custom class: yellow, or blue while its value is 1; tracking records the mouse until
+// it comes up, then toggles the value.
 inline OSStatus BoxHandler(EventHandlerCallRef, EventRef event, void*) {
     gRecord->customKinds.push_back(GetEventKind(event));
-    ControlRef c = nullptr;
-    GetEventParameter(event, kEventParamDirectObject, typeControlRef, nullptr, sizeof c, nullptr, &c);
+    auto c = Param<ControlRef>(event, kEventParamDirectObject, typeControlRef);
     Rect bounds;
     GetControlBounds(c, &bounds);
     switch (GetEventKind(event)) {
@@ -58,23 +68,16 @@ inline OSStatus BoxHandler(EventHandlerCallRef, EventRef event, void*) {
             return noErr;
         }
         case kEventControlHitTest: {
-            Point where;
-            GetEventParameter(event, kEventParamMouseLocation, typeQDPoint, nullptr, sizeof where, nullptr,
-                              &where);
+            auto where = Param<Point>(event, kEventParamMouseLocation, typeQDPoint);
             gRecord->hitTestPoints.push_back(where);
             ControlPartCode part = PtInRect(where, &bounds) ? 1 : 0;
             SetEventParameter(event, kEventParamControlPart, typeControlPartCode, sizeof part, &part);
             return noErr;
         }
         case kEventControlTrack: {
-            Point where;
-            UInt32 mods = 0;
-            GetEventParameter(event, kEventParamMouseLocation, typeQDPoint, nullptr, sizeof where, nullptr,
-                              &where);
-            GetEventParameter(event, kEventParamKeyModifiers, typeUInt32, nullptr, sizeof mods, nullptr,
-                              &mods);
+            auto where = Param<Point>(event, kEventParamMouseLocation, typeQDPoint);
             gRecord->trackPoints.push_back(where);
-            gRecord->trackModifiers.push_back(mods);
+            gRecord->trackModifiers.push_back(Param<UInt32>(event, kEventParamKeyModifiers, typeUInt32));
             MouseTrackingResult result = kMouseTrackingMouseDown;
             while (result != kMouseTrackingMouseUp) {
                 TrackMouseLocation(GetWindowPort(GetControlOwner(c)), &where, &result);
@@ -90,9 +93,7 @@ inline OSStatus BoxHandler(EventHandlerCallRef, EventRef event, void*) {
 }
 
 inline OSStatus AppHandler(EventHandlerCallRef, EventRef event, void*) {
-    HICommand command;
-    GetEventParameter(event, kEventParamDirectObject, typeHICommand, nullptr, sizeof command, nullptr,
-                      &command);
+    auto command = Param<HICommand>(event, kEventParamDirectObject, typeHICommand);
     gRecord->commands.push_back("app:" + Code(command.commandID));
     return eventNotHandledErr;
 }
@@ -100,6 +101,8 @@ inline OSStatus AppHandler(EventHandlerCallRef, EventRef event, void*) {
 // Window handler: records, ends on OK and Cancel, opens the inner window on "Nest".
 OSStatus WindowHandler(EventHandlerCallRef call, EventRef event, void* userData);
 
+// The window "every" of the test description, with the custom class registered for draw, hit
+// test, hit and track, and handlers that record commands on the window and the application.
 class WindowFixture : public testing::Test {
   protected:
     Record record;
@@ -118,14 +121,18 @@ class WindowFixture : public testing::Test {
         CFBundleRef bundle = CFBundleGetBundleWithIdentifier(CFSTR("com.quorvel.test.dialogs"));
         ASSERT_NE(bundle, nullptr);
         ASSERT_EQ(CreateNibReferenceWithCFBundle(bundle, CFSTR("dialogs"), &nib), noErr);
-        ASSERT_EQ(CreateWindowFromNib(nib, CFSTR("every"), &window), noErr);
-        static const EventTypeSpec kCommand{kEventClassCommand, kEventCommandProcess};
         record.nib = nib;
-        InstallCommandHandler();
+        Reopen();
+        static const EventTypeSpec kCommand{kEventClassCommand, kEventCommandProcess};
         InstallEventHandler(GetApplicationEventTarget(), AppHandler, 1, &kCommand, nullptr, &appHandler);
     }
 
-    void InstallCommandHandler() {
+    // A fresh window, and nothing recorded yet.
+    void Reopen() {
+        DisposeWindow(window);
+        record = Record{};
+        record.nib = nib;
+        ASSERT_EQ(CreateWindowFromNib(nib, CFSTR("every"), &window), noErr);
         static const EventTypeSpec kCommand{kEventClassCommand, kEventCommandProcess};
         InstallEventHandler(GetWindowEventTarget(window), WindowHandler, 1, &kCommand, window, nullptr);
     }
@@ -149,10 +156,8 @@ class WindowFixture : public testing::Test {
     // Runs the window's modal loop over the script; returns what went to standard error.
     std::string Run(const std::string& script) { return testsupport::RunModalScript(window, script); }
 
-    ControlRef Control(const std::string& sig, SInt32 id) {
-        ControlID cid{(UInt32(UInt8(sig[0])) << 24) | (UInt32(UInt8(sig[1])) << 16) |
-                          (UInt32(UInt8(sig[2])) << 8) | UInt32(UInt8(sig[3])),
-                      id};
+    ControlRef Control(const char (&signature)[5], SInt32 id) {
+        ControlID cid{FourCC(signature), id};
         ControlRef c = nullptr;
         GetControlByID(window, &cid, &c);
         return c;

@@ -109,8 +109,7 @@ struct ToolboxState {
     // Windows and events, used from one thread (the host's): the windows, front first; the
     // registered custom control classes by identifier; the application's event target; the
     // modal loops running, innermost last; the input source (made on first use); the
-    // modifier keys and mouse point of the input being handled; script checks that failed;
-    // the message of the last window description that could not be used.
+    // modifier keys and mouse point of the input being handled; script checks that failed.
     std::vector<OpaqueWindowPtr*> windows;
     std::map<std::string, std::shared_ptr<hi::ControlClass>> controlClasses;
     std::shared_ptr<hi::EventTarget> applicationTarget;
@@ -119,7 +118,6 @@ struct ToolboxState {
     UInt32 keyModifiers = 0;
     Point mouse{0, 0};
     int scriptFailures = 0;
-    std::string lastNibError;
 };
 
 extern ToolboxState gToolbox;

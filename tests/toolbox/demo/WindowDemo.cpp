@@ -14,56 +14,37 @@
 #include <dlfcn.h>
 
 #include <cstdio>
-#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace {
 
 WindowRef gWindow = nullptr;
 
-// The custom control: a framed box with an oval that turns blue while its value is 1; a
-// drag inside it toggles the value when the mouse comes up.
+// The custom control: white, or blue while its value is 1; a click that ends inside it (the
+// toolbox tracks it) toggles the value.
 OSStatus BoxHandler(EventHandlerCallRef, EventRef event, void*) {
     ControlRef c = nullptr;
     GetEventParameter(event, kEventParamDirectObject, typeControlRef, nullptr, sizeof c, nullptr, &c);
-    Rect r;
-    GetControlBounds(c, &r);
     switch (GetEventKind(event)) {
         case kEventControlDraw: {
+            const RGBColor white{0xFFFF, 0xFFFF, 0xFFFF}, blue{0x2000, 0x4000, 0xE000};
+            Rect r;
+            GetControlBounds(c, &r);
             SetPortWindowPort(GetControlOwner(c));
-            const RGBColor white{0xFFFF, 0xFFFF, 0xFFFF}, black{0, 0, 0}, blue{0x2000, 0x4000, 0xE000};
-            RGBForeColor(&white);
+            RGBForeColor(GetControl32BitValue(c) ? &blue : &white);
             PaintRect(&r);
-            RGBForeColor(GetControl32BitValue(c) ? &blue : &black);
-            Rect oval = r;
-            InsetRect(&oval, 10, 10);
-            PenSize(2, 2);
-            FrameOval(&oval);
-            PenNormal();
-            RGBForeColor(&black);
-            FrameRect(&r);
-            Str255 label = "\x06"
-                           "custom";
-            MoveTo(short((r.left + r.right - StringWidth(label)) / 2), short((r.top + r.bottom) / 2 + 5));
-            DrawString(label);
             return noErr;
         }
         case kEventControlHitTest: {
-            Point where;
-            GetEventParameter(event, kEventParamMouseLocation, typeQDPoint, nullptr, sizeof where, nullptr,
-                              &where);
-            ControlPartCode part = PtInRect(where, &r) ? 1 : 0;
+            ControlPartCode part = 1;
             SetEventParameter(event, kEventParamControlPart, typeControlPartCode, sizeof part, &part);
             return noErr;
         }
-        case kEventControlTrack: {
-            Point where;
-            MouseTrackingResult result = kMouseTrackingMouseDown;
-            while (result != kMouseTrackingMouseUp)
-                TrackMouseLocation(GetWindowPort(GetControlOwner(c)), &where, &result);
+        case kEventControlHit:
             SetControl32BitValue(c, 1 - GetControl32BitValue(c));
             return noErr;
-        }
         default:
             return eventNotHandledErr;
     }
@@ -102,7 +83,14 @@ int main(int argc, char** argv) {
         }
     }
     if (windows == scripted || png.empty()) return Usage();
-    bool ready = windows ? toolbox::UseWindowInput(error) : toolbox::UseScriptInput(script, error);
+    bool ready = false;
+    if (windows) {
+        ready = toolbox::UseWindowInput(error);
+    } else if (std::ifstream steps(script); steps) {
+        ready = toolbox::UseScriptText(std::string(std::istreambuf_iterator<char>(steps), {}), error);
+    } else {
+        error = "cannot read the script " + script;
+    }
     if (!ready) {
         std::fprintf(stderr, "window_demo: %s\n", error.c_str());
         return 1;
@@ -113,7 +101,7 @@ int main(int argc, char** argv) {
     }
     const EventTypeSpec boxEvents[] = {{kEventClassControl, kEventControlDraw},
                                        {kEventClassControl, kEventControlHitTest},
-                                       {kEventClassControl, kEventControlTrack}};
+                                       {kEventClassControl, kEventControlHit}};
     ToolboxObjectClassRef boxClass = nullptr;
     RegisterToolboxObjectClass(CFSTR("com.quorvel.test.box"), nullptr, 3, boxEvents, BoxHandler, nullptr,
                                &boxClass);
@@ -126,7 +114,7 @@ int main(int argc, char** argv) {
     InstallEventHandler(GetWindowEventTarget(gWindow), CommandHandler, 1, &command, nullptr, nullptr);
     ShowWindow(gWindow);
     RunAppModalLoopForWindow(gWindow);
-    bool saved = toolbox::SaveWindowPNG(gWindow, png, error);
+    bool saved = toolbox::WritePortPNG(GetWindowPort(gWindow), png, error);
     if (!saved) std::fprintf(stderr, "window_demo: %s\n", error.c_str());
     DisposeWindow(gWindow);
     DisposeNibReference(nib);

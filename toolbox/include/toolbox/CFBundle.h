@@ -18,16 +18,12 @@ TB_EXTERN_C_BEGIN
  * caller (the "Get" rule); it lives at least as long as its library stays loaded. */
 CFBundleRef CFBundleGetBundleWithIdentifier(CFStringRef bundleID);
 CFBundleRef CFBundleGetMainBundle(void);
-CFStringRef CFBundleGetIdentifier(CFBundleRef bundle);
 /* The URL of Resources/[subDirName/]resourceName[.resourceType] when that file exists;
  * NULL otherwise. The caller releases it. */
 CFURLRef CFBundleCopyResourceURL(CFBundleRef bundle, CFStringRef resourceName, CFStringRef resourceType,
                                  CFStringRef subDirName);
-CFURLRef CFBundleCopyResourcesDirectoryURL(CFBundleRef bundle);
 
 CFURLRef CFURLCreateWithString(CFAllocatorRef allocator, CFStringRef URLString, CFURLRef baseURL);
-CFURLRef CFURLCreateWithFileSystemPath(CFAllocatorRef allocator, CFStringRef filePath, int pathStyle,
-                                       Boolean isDirectory);
 CFStringRef CFURLGetString(CFURLRef anURL);
 /* The path of a file URL, zero-terminated, in buffer; false when it is not a file URL or
  * does not fit. */

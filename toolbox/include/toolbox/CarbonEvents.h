@@ -115,14 +115,12 @@ OSStatus CallNextEventHandler(EventHandlerCallRef inCallRef, EventRef inEvent);
 OSStatus CreateEvent(const void* inAllocator, EventClass inClassID, EventKind kind, EventTime when,
                      EventAttributes flags, EventRef* outEvent);
 void ReleaseEvent(EventRef inEvent);
-EventClass GetEventClass(EventRef inEvent);
 EventKind GetEventKind(EventRef inEvent);
 OSStatus GetEventParameter(EventRef inEvent, EventParamName inName, EventParamType inDesiredType,
                            EventParamType* outActualType, ByteCount inBufferSize, ByteCount* outActualSize,
                            void* outData);
 OSStatus SetEventParameter(EventRef inEvent, EventParamName inName, EventParamType inType, ByteCount inSize,
                            const void* inDataPtr);
-OSStatus SendEventToEventTarget(EventRef inEvent, EventTargetRef inTarget);
 
 /* Sends the command to the window of the innermost modal loop (else the front window), then
  * the application. eventNotHandledErr when nobody handled it. */

@@ -62,7 +62,6 @@ TB_EXTERN_C_BEGIN
 OSStatus GetControlByID(WindowRef inWindow, const ControlID* inID, ControlRef* outControl);
 SInt32 GetControl32BitValue(ControlRef theControl);
 void SetControl32BitValue(ControlRef theControl, SInt32 newValue);
-SInt32 GetControl32BitMinimum(ControlRef theControl);
 void SetControl32BitMinimum(ControlRef theControl, SInt32 newMinimum);
 SInt32 GetControl32BitMaximum(ControlRef theControl);
 void SetControl32BitMaximum(ControlRef theControl, SInt32 newMaximum);
@@ -72,13 +71,11 @@ void HideControl(ControlRef inControl);
 Boolean IsControlVisible(ControlRef inControl);
 OSStatus EnableControl(ControlRef inControl);
 OSStatus DisableControl(ControlRef inControl);
-Boolean IsControlEnabled(ControlRef inControl);
 Rect* GetControlBounds(ControlRef control, Rect* bounds);
 UInt16 GetControlHilite(ControlRef control);
 WindowRef GetControlOwner(ControlRef control);
 void SetControlAction(ControlRef theControl, ControlActionUPP actionProc);
 ControlActionUPP NewControlActionUPP(ControlActionProcPtr userRoutine);
-void DisposeControlActionUPP(ControlActionUPP userUPP);
 OSErr SetControlData(ControlRef inControl, ControlPartCode inPart, ResTypeTag inTagName, Size inSize,
                      const void* inData);
 OSErr GetControlData(ControlRef inControl, ControlPartCode inPart, ResTypeTag inTagName, Size inBufferSize,
@@ -89,7 +86,6 @@ OSErr SetKeyboardFocus(WindowRef inWindow, ControlRef inControl, ControlFocusPar
 OSErr GetKeyboardFocus(WindowRef inWindow, ControlRef* outControl);
 
 void GetMenuItemText(MenuRef theMenu, MenuItemIndex item, Str255 itemString);
-UInt16 CountMenuItems(MenuRef theMenu);
 
 /* Custom control classes. A class is known by its identifier until it is unregistered;
  * a window description names it for its custom controls. */

@@ -17,7 +17,6 @@ TB_EXTERN_C_BEGIN
 
 CFTypeRef CFRetain(CFTypeRef cf);
 void CFRelease(CFTypeRef cf);
-CFIndex CFGetRetainCount(CFTypeRef cf);
 
 CFStringRef CFStringCreateWithPascalString(CFAllocatorRef alloc, ConstStr255Param pStr,
                                            CFStringEncoding encoding);

@@ -90,7 +90,6 @@ OSErr FSpOpenDF(const FSSpec* spec, SInt8 permission, SInt16* refNum);
 OSErr FSpCreate(const FSSpec* spec, OSType creator, OSType fileType, ScriptCode scriptTag);
 OSErr FSpDelete(const FSSpec* spec);
 OSErr FSWrite(SInt16 refNum, SInt32* count, const void* buffPtr);
-OSErr FSRead(SInt16 refNum, SInt32* count, void* buffPtr);
 OSErr SetFPos(SInt16 refNum, SInt16 posMode, SInt32 posOff);
 OSErr FSClose(SInt16 refNum);
 /* The type and creator FSpCreate gave the file; 0 for others. */

@@ -28,19 +28,12 @@
 
 namespace toolbox {
 
-enum class InputKind { Automatic, Windows, Script };
-
-/* Chooses the source; a script path of "" gives no steps. false, with the reason in error,
- * when the script cannot be read or the windows cannot be opened. */
+/* Chooses the source: real windows (false, with the reason in error, when they cannot be
+ * opened), or the script of the given steps ("" gives no steps). */
 bool UseWindowInput(std::string& error);
-bool UseScriptInput(const std::string& scriptPath, std::string& error);
 bool UseScriptText(const std::string& steps, std::string& error);
-InputKind CurrentInputKind();
 
 /* Script checks that failed so far (each is reported on standard error). */
 int ScriptFailures();
-
-/* Writes the window's content to a PNG file. */
-bool SaveWindowPNG(WindowRef window, const std::string& path, std::string& error);
 
 } // namespace toolbox

@@ -18,7 +18,6 @@ Handle NewHandle(Size byteCount);
 Handle NewHandleClear(Size byteCount);
 void DisposeHandle(Handle h);
 Size GetHandleSize(Handle h);
-void SetHandleSize(Handle h, Size newSize);
 
 /* Copies byteCount bytes; the areas may overlap. Nothing happens for a count of 0 or less. */
 void BlockMoveData(const void* srcPtr, void* destPtr, Size byteCount);

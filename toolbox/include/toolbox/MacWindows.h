@@ -19,7 +19,6 @@ TB_EXTERN_C_BEGIN
 
 void ShowWindow(WindowRef window);
 void HideWindow(WindowRef window);
-Boolean IsWindowVisible(WindowRef window);
 void BringToFront(WindowRef window);
 /* Ends a modal loop running for the window, removes its handlers and controls. */
 void DisposeWindow(WindowRef window);

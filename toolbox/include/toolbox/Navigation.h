@@ -75,10 +75,8 @@ OSStatus NavCreatePutFileDialog(const NavDialogCreationOptions* inOptions, OSTyp
 /* Runs the chooser's modal loop until the user confirms or cancels. */
 OSStatus NavDialogRun(NavDialogRef inDialog);
 NavUserAction NavDialogGetUserAction(NavDialogRef inDialog);
-/* The chosen file's URL (the caller releases it), or NULL after Cancel; *outReplacing tells
- * whether a save chooser's file exists. */
-CFURLRef NavDialogCopyChosenURL(NavDialogRef inDialog, Boolean* outReplacing);
-/* userCanceledErr after Cancel; the reply is disposed of with NavDisposeReply. */
+/* The chosen file as the selection's one FSSpec; replacing tells whether a save chooser's
+ * file exists. userCanceledErr after Cancel; the reply is disposed of with NavDisposeReply. */
 OSStatus NavDialogGetReply(NavDialogRef inDialog, NavReplyRecord* outReply);
 OSStatus NavDisposeReply(NavReplyRecord* inReply);
 void NavDialogDispose(NavDialogRef inDialog);

@@ -42,8 +42,6 @@ TB_EXTERN_C_END
 #ifdef __cplusplus
 #include <string>
 namespace toolbox {
-/* The message of the last description that failed to open or to make a window. */
-std::string LastNibError();
 /* Opens a description file by path (for tools and tests that keep theirs outside bundles). */
 OSStatus CreateNibReferenceFromFile(const std::string& path, IBNibRef* outNibRef);
 } // namespace toolbox

@@ -1,8 +1,8 @@
 /* Quartz 2D: colour spaces, colours, data providers, images and bitmap contexts.
  *
  * Images hold 32-bit pixels; CGImageRef is reference counted: CGImageRetain adds a
- * reference, CGImageRelease drops one and frees the image with the last. Colours and
- * contexts are counted the same way.
+ * reference, CGImageRelease drops one and frees the image with the last. Colour spaces,
+ * colours and contexts have one reference, which their release frees.
  *
  * A context draws into 32-bit pixels whose bytes in memory are alpha, red, green, blue,
  * premultiplied by alpha. Its user space has the origin at the bottom left of the pixels and
@@ -59,7 +59,6 @@ enum { kCGBlendModeNormal = 0 };
 TB_EXTERN_C_BEGIN
 
 CGColorSpaceRef CGColorSpaceCreateDeviceRGB(void);
-CGColorSpaceRef CGColorSpaceRetain(CGColorSpaceRef space);
 void CGColorSpaceRelease(CGColorSpaceRef space);
 
 CGDataProviderRef CGDataProviderCreateWithData(void* info, const void* data, size_t size,
@@ -83,8 +82,6 @@ CGBitmapInfo CGImageGetBitmapInfo(CGImageRef image);
  * are pinned). NULL without a space or components. */
 CGColorRef CGColorCreate(CGColorSpaceRef space, const CGFloat components[]);
 void CGColorRelease(CGColorRef color);
-size_t CGColorGetNumberOfComponents(CGColorRef color);
-const CGFloat* CGColorGetComponents(CGColorRef color);
 
 /* A context over width x height pixels at data, rows bytesPerRow apart: 8 bits a
  * component, kCGImageAlphaPremultipliedFirst with the default or the 32-bit big byte order
@@ -96,7 +93,6 @@ CGContextRef CGBitmapContextCreate(void* data, size_t width, size_t height, size
 /* An image of the context's pixels as they are now; later drawing does not change it. */
 CGImageRef CGBitmapContextCreateImage(CGContextRef context);
 
-CGContextRef CGContextRetain(CGContextRef context);
 void CGContextRelease(CGContextRef context);
 
 /* The graphics state (transformation, global alpha, blend mode, fill colour) is saved on a
@@ -121,8 +117,8 @@ void CGContextDrawImage(CGContextRef context, CGRect rect, CGImageRef image);
 void CGContextFlush(CGContextRef context);
 
 /* A context on the port's pixels: the port rectangle's bottom left is user space's origin.
- * QDEndCGContext ends it, releases the reference QDBeginCGContext handed out and sets
- * *contextPtr to NULL; a context kept with CGContextRetain then no longer draws. paramErr
+ * QDEndCGContext ends it, releases the context QDBeginCGContext handed out and sets
+ * *contextPtr to NULL. paramErr
  * for a NULL or unknown port or pointer, or a context that is not the port's. */
 OSStatus QDBeginCGContext(CGrafPtr port, CGContextRef* contextPtr);
 OSStatus QDEndCGContext(CGrafPtr port, CGContextRef* contextPtr);

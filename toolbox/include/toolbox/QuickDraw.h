@@ -78,11 +78,8 @@ void SetRect(Rect* r, short left, short top, short right, short bottom);
 void OffsetRect(Rect* r, short dh, short dv);
 void InsetRect(Rect* r, short dh, short dv);
 Boolean SectRect(const Rect* src1, const Rect* src2, Rect* dstRect);
-void UnionRect(const Rect* src1, const Rect* src2, Rect* dstRect);
-Boolean EqualRect(const Rect* rect1, const Rect* rect2);
 Boolean EmptyRect(const Rect* r);
 Boolean PtInRect(Point pt, const Rect* r);
-void SetPt(Point* pt, short h, short v);
 
 /* Offscreen buffers. NewGWorld accepts depth 0 or 32 and bounds of 1..4095 pixels across
  * and at least one row; anything else is paramErr, no memory memFullErr. The new buffer's
@@ -99,7 +96,6 @@ PixMapHandle GetGWorldPixMap(GWorldPtr offscreenGWorld);
 /* The lock state is kept per buffer: GetPixelsState reports pixelsLocked while locked,
  * SetPixelsState puts a saved state back. */
 Boolean LockPixels(PixMapHandle pm);
-void UnlockPixels(PixMapHandle pm);
 GWorldFlags GetPixelsState(PixMapHandle pm);
 void SetPixelsState(PixMapHandle pm, GWorldFlags state);
 Ptr GetPixBaseAddr(PixMapHandle pm);
@@ -114,7 +110,6 @@ const BitMap* GetPortBitMapForCopyBits(CGrafPtr port);
 /* The current port and device; NULL until something is made current. */
 void GetGWorld(CGrafPtr* port, GDHandle* gdh);
 void SetGWorld(CGrafPtr port, GDHandle gdh);
-void GetPort(GrafPtr* port);
 void SetPort(GrafPtr port);
 
 /* Copies srcRect of srcBits to dstRect of dstBits, scaling by nearest neighbour. Pixels
@@ -151,10 +146,10 @@ PicHandle NewPictureFromPixels(const UInt8* pixels, int width, int height, long 
 #endif
 
 /* ---- Pen, ovals, regions and text ----------------------------------------------------
- * The pen of a port has a size (1 x 1 at first), a transfer mode and a location. With a
+ * The pen of a port is one pixel wide and has a transfer mode and a location. With a
  * solid pen, patCopy and patOr (and srcCopy/srcOr, which the pen treats alike) paint the
  * foreground colour, patXor inverts and patBic paints the background colour. Ovals are
- * those inscribed in their rectangle; a framed oval is a ring as thick as the pen.
+ * those inscribed in their rectangle; a framed oval is a ring one pixel thick.
  * Text is drawn with DejaVu Sans at the port's text size (12 at first), its baseline at the
  * pen location, which then moves right by the text's width. */
 enum { srcOr = 1, srcXor = 2, srcBic = 3, patCopy = 8, patOr = 9, patXor = 10, patBic = 11 };
@@ -177,18 +172,13 @@ typedef struct MacRegion {
 
 TB_EXTERN_C_BEGIN
 
-void PenSize(short width, short height);
 void PenMode(short mode);
 void PenNormal(void);
 void MoveTo(short h, short v);
 void GetPen(Point* pt);
 void FrameOval(const Rect* r);
-void PaintOval(const Rect* r);
-void EraseOval(const Rect* r);
-void InvertOval(const Rect* r);
 
 void TextSize(short size);
-void TextFont(short font);
 void DrawString(ConstStr255Param s);
 short StringWidth(ConstStr255Param s);
 void GetFontInfo(FontInfo* info);

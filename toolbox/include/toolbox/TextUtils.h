@@ -8,7 +8,6 @@ TB_EXTERN_C_BEGIN
 
 void NumToString(long theNum, Str255 theString);
 void StringToNum(ConstStr255Param theString, long* theNum);
-void CopyPascalStringToC(ConstStr255Param src, char* dst);
 void CopyCStringToPascal(const char* src, Str255 dst);
 /* Text `index` (from 1) of string list ('STR#' resource) strListID in the resource chain;
  * an empty string when the list or the text is missing. */

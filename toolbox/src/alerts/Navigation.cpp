@@ -230,13 +230,6 @@ NavUserAction NavDialogGetUserAction(NavDialogRef inDialog) {
     return inDialog ? inDialog->userAction : NavUserAction(kNavUserActionNone);
 }
 
-CFURLRef NavDialogCopyChosenURL(NavDialogRef inDialog, Boolean* outReplacing) {
-    if (outReplacing) *outReplacing = false;
-    if (!inDialog || inDialog->path.empty() || inDialog->userAction == kNavUserActionCancel) return nullptr;
-    if (outReplacing) *outReplacing = inDialog->replacing;
-    return URLForPath(inDialog->path, false);
-}
-
 OSStatus NavDialogGetReply(NavDialogRef inDialog, NavReplyRecord* outReply) {
     if (!outReply) return paramErr;
     std::memset(outReply, 0, sizeof *outReply);

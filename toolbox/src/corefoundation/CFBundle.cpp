@@ -172,11 +172,6 @@ CFBundleRef CFBundleGetMainBundle(void) {
     return ToRef<CFBundleRef>(BundleAt(folder, ""));
 }
 
-CFStringRef CFBundleGetIdentifier(CFBundleRef bundle) {
-    const CFBundleObject* b = AsBundle(bundle);
-    return b ? ToRef<CFStringRef>(const_cast<CFStringObject*>(&b->identifier)) : nullptr;
-}
-
 CFURLRef CFBundleCopyResourceURL(CFBundleRef bundle, CFStringRef resourceName, CFStringRef resourceType,
                                  CFStringRef subDirName) {
     const CFBundleObject* b = AsBundle(bundle);
@@ -189,18 +184,9 @@ CFURLRef CFBundleCopyResourceURL(CFBundleRef bundle, CFStringRef resourceName, C
     return Exists(path) ? MakeURL("file://" + PercentEncode(path)) : nullptr;
 }
 
-CFURLRef CFBundleCopyResourcesDirectoryURL(CFBundleRef bundle) {
-    const CFBundleObject* b = AsBundle(bundle);
-    return b ? MakeURL("file://" + PercentEncode(ResourcesFolder(b)) + "/") : nullptr;
-}
-
 CFURLRef CFURLCreateWithString(CFAllocatorRef, CFStringRef URLString, CFURLRef) {
     std::string text = CFStringToUtf8(URLString);
     return text.empty() ? nullptr : MakeURL(text);
-}
-
-CFURLRef CFURLCreateWithFileSystemPath(CFAllocatorRef, CFStringRef filePath, int, Boolean isDirectory) {
-    return URLForPath(CFStringToUtf8(filePath), isDirectory);
 }
 
 CFStringRef CFURLGetString(CFURLRef anURL) {

@@ -53,11 +53,6 @@ void CFRelease(CFTypeRef cf) {
     if (object->retainCount.fetch_sub(1) == 1) delete object;
 }
 
-CFIndex CFGetRetainCount(CFTypeRef cf) {
-    auto* object = reinterpret_cast<const CFObject*>(cf);
-    return object ? object->retainCount.load() : 0;
-}
-
 CFStringRef CFStringCreateWithPascalString(CFAllocatorRef, ConstStr255Param pStr, CFStringEncoding encoding) {
     if (!pStr) return nullptr;
     std::string_view bytes = PascalView(pStr);

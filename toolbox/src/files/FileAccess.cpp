@@ -152,21 +152,6 @@ OSErr FSWrite(SInt16 refNum, SInt32* count, const void* buffPtr) {
     return noErr;
 }
 
-OSErr FSRead(SInt16 refNum, SInt32* count, void* buffPtr) {
-    int fd = FileDescriptor(refNum);
-    if (fd < 0) return rfNumErr;
-    if (!count || *count < 0 || (*count > 0 && !buffPtr)) return paramErr;
-    SInt32 done = 0;
-    while (done < *count) {
-        ssize_t n = read(fd, static_cast<char*>(buffPtr) + done, size_t(*count - done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return *count = done, ErrnoToOSErr(errno);
-        if (n == 0) return *count = done, eofErr;
-        done += SInt32(n);
-    }
-    return noErr;
-}
-
 OSErr SetFPos(SInt16 refNum, SInt16 posMode, SInt32 posOff) {
     int fd = FileDescriptor(refNum);
     if (fd < 0) return rfNumErr;

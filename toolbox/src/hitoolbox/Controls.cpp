@@ -26,33 +26,6 @@ bool TakesClicks(ControlRef c) {
     return c->kind != Kind::StaticText && c->kind != Kind::GroupBox;
 }
 
-bool Wants(const ControlClass& cls, EventKind kind) {
-    return std::any_of(cls.events.begin(), cls.events.end(), [&](const EventTypeSpec& t) {
-        return t.eventClass == kEventClassControl && t.eventKind == kind;
-    });
-}
-
-// The platform's default tracking: the part stays pressed while the mouse is over it.
-ControlPartCode TrackDefault(ControlRef c, ControlPartCode part) {
-    c->hilite = UInt16(part);
-    DrawControl(c);
-    Point pt = gToolbox.mouse;
-    MouseTrackingResult result = kMouseTrackingMouseDown;
-    bool inside = true;
-    while (result != kMouseTrackingMouseUp) {
-        TrackMouseLocation(c->owner->port, &pt, &result);
-        bool now = PtInRect(pt, &c->bounds);
-        if (now != inside) {
-            inside = now;
-            c->hilite = inside ? UInt16(part) : 0;
-            DrawControl(c);
-        }
-    }
-    c->hilite = 0;
-    DrawControl(c);
-    return inside ? part : ControlPartCode(kControlNoPart);
-}
-
 ControlPartCode TrackCustom(ControlRef c, Point where, UInt32 modifiers) {
     OpaqueEventRef hitTest;
     SetParam(&hitTest, kEventParamMouseLocation, typeQDPoint, where);
@@ -61,7 +34,8 @@ ControlPartCode TrackCustom(ControlRef c, Point where, UInt32 modifiers) {
     GetEventParameter(&hitTest, kEventParamControlPart, typeControlPartCode, nullptr, sizeof part, nullptr,
                       &part);
     if (part == kControlNoPart) return part;
-    if (c->customClass && c->customClass->registered && Wants(*c->customClass, kEventControlTrack)) {
+    if (c->customClass && c->customClass->registered &&
+        Lists(c->customClass->events, kEventClassControl, kEventControlTrack)) {
         OpaqueEventRef track;
         SetParam(&track, kEventParamMouseLocation, typeQDPoint, where);
         SetParam(&track, kEventParamKeyModifiers, typeUInt32, modifiers);
@@ -70,7 +44,7 @@ ControlPartCode TrackCustom(ControlRef c, Point where, UInt32 modifiers) {
         GetEventParameter(&track, kEventParamControlPart, typeControlPartCode, nullptr, sizeof part, nullptr,
                           &part);
     } else {
-        part = TrackDefault(c, part);
+        part = TrackPress(c, part);
     }
     if (part == kControlNoPart || !IsControl(c)) return kControlNoPart;
     OpaqueEventRef hit;
@@ -144,10 +118,6 @@ void SetControl32BitValue(ControlRef theControl, SInt32 newValue) {
     Draw1Control(theControl);
 }
 
-SInt32 GetControl32BitMinimum(ControlRef theControl) {
-    return IsControl(theControl) ? theControl->minimum : 0;
-}
-
 void SetControl32BitMinimum(ControlRef theControl, SInt32 newMinimum) {
     if (!IsControl(theControl)) return;
     theControl->minimum = newMinimum;
@@ -207,10 +177,6 @@ OSStatus DisableControl(ControlRef inControl) {
     return noErr;
 }
 
-Boolean IsControlEnabled(ControlRef inControl) {
-    return IsControl(inControl) && inControl->enabled;
-}
-
 Rect* GetControlBounds(ControlRef control, Rect* bounds) {
     if (bounds) *bounds = IsControl(control) ? control->bounds : Rect{0, 0, 0, 0};
     return bounds;
@@ -232,8 +198,6 @@ void SetControlAction(ControlRef theControl, ControlActionUPP actionProc) {
 ControlActionUPP NewControlActionUPP(ControlActionProcPtr userRoutine) {
     return userRoutine;
 }
-
-void DisposeControlActionUPP(ControlActionUPP) {}
 
 OSErr SetControlData(ControlRef inControl, ControlPartCode, ResTypeTag inTagName, Size inSize,
                      const void* inData) {
@@ -315,10 +279,6 @@ void GetMenuItemText(MenuRef theMenu, MenuItemIndex item, Str255 itemString) {
         return;
     }
     SetPascal(itemString, theMenu->items[item - 1]);
-}
-
-UInt16 CountMenuItems(MenuRef theMenu) {
-    return theMenu ? UInt16(theMenu->items.size()) : 0;
 }
 
 OSStatus RegisterToolboxObjectClass(CFStringRef inClassID, ToolboxObjectClassRef, UInt32 inNumEvents,

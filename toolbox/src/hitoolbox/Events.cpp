@@ -27,7 +27,7 @@ struct OpaqueEventHandlerCallRef {
 
 namespace toolbox::hi {
 
-bool HandlerRec::Wants(EventClass cls, EventKind kind) const {
+bool Lists(const std::vector<EventTypeSpec>& types, EventClass cls, EventKind kind) {
     return std::any_of(types.begin(), types.end(),
                        [&](const EventTypeSpec& t) { return t.eventClass == cls && t.eventKind == kind; });
 }
@@ -37,14 +37,13 @@ namespace {
 void Collect(EventRef event, EventTarget* target, bool chain, std::vector<Call>& calls) {
     for (; target; target = chain ? target->next : nullptr) {
         for (auto it = target->handlers.rbegin(); it != target->handlers.rend(); ++it)
-            if ((*it)->Wants(event->eventClass, event->kind)) calls.push_back({(*it)->proc, (*it)->userData});
+            if (Lists((*it)->types, event->eventClass, event->kind))
+                calls.push_back({(*it)->proc, (*it)->userData});
         ControlRef control = target->control;
         if (control && control->customClass && control->customClass->registered) {
             const ControlClass& cls = *control->customClass;
-            bool wants = std::any_of(cls.events.begin(), cls.events.end(), [&](const EventTypeSpec& t) {
-                return t.eventClass == event->eventClass && t.eventKind == event->kind;
-            });
-            if (wants && cls.handler) calls.push_back({cls.handler, cls.userData});
+            if (Lists(cls.events, event->eventClass, event->kind) && cls.handler)
+                calls.push_back({cls.handler, cls.userData});
         }
     }
 }
@@ -179,10 +178,6 @@ void ReleaseEvent(EventRef inEvent) {
     delete inEvent;
 }
 
-EventClass GetEventClass(EventRef inEvent) {
-    return inEvent ? inEvent->eventClass : 0;
-}
-
 EventKind GetEventKind(EventRef inEvent) {
     return inEvent ? inEvent->kind : 0;
 }
@@ -208,10 +203,6 @@ OSStatus SetEventParameter(EventRef inEvent, EventParamName inName, EventParamTy
     if (!inEvent || (inSize > 0 && !inDataPtr)) return paramErr;
     SetParam(inEvent, inName, inType, inDataPtr, inSize);
     return noErr;
-}
-
-OSStatus SendEventToEventTarget(EventRef inEvent, EventTargetRef inTarget) {
-    return Dispatch(inEvent, reinterpret_cast<EventTarget*>(inTarget));
 }
 
 OSStatus ProcessHICommand(const HICommand* inCommand) {

@@ -22,8 +22,10 @@ struct HandlerRec {
     std::vector<EventTypeSpec> types;
     void* userData = nullptr;
     EventTarget* target = nullptr;
-    bool Wants(EventClass cls, EventKind kind) const;
 };
+
+// Whether a handler's or a class's list of event types holds this class and kind.
+bool Lists(const std::vector<EventTypeSpec>& types, EventClass cls, EventKind kind);
 
 // Handlers are kept oldest first and called newest first; `next` is where the event goes
 // when none of them handles it.
@@ -121,6 +123,10 @@ void SetParam(EventRef event, EventParamName name, EventParamType type, const T&
 void RemoveHandlers(EventTarget& target);
 
 // StandardControls.cpp: the look and the mouse handling of each kind.
+// Keeps the part pressed while the mouse stays over the control (buttons, check boxes, and
+// custom controls whose class does not track): the part, or kControlNoPart when the mouse
+// comes up elsewhere.
+ControlPartCode TrackPress(ControlRef control, ControlPartCode part);
 void DrawStandard(ControlRef control);
 ControlPartCode TrackStandard(ControlRef control, Point where);
 void EditKey(ControlRef control, UInt8 charCode, UInt32 keyCode);
@@ -142,6 +148,8 @@ struct InputEvent {
     UInt8 charCode = 0;
     UInt32 keyCode = 0;
 };
+
+enum class InputKind { Windows, Script };
 
 class InputSource {
   public:

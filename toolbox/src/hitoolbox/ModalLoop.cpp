@@ -109,37 +109,8 @@ bool UseScriptText(const std::string& steps, std::string& error) {
     return true;
 }
 
-bool UseScriptInput(const std::string& scriptPath, std::string& error) {
-    if (scriptPath.empty()) return UseScriptText("", error);
-    FILE* file = std::fopen(scriptPath.c_str(), "rb");
-    if (!file) {
-        error = "cannot read the script " + scriptPath;
-        return false;
-    }
-    std::string text;
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        text.append(buffer, n);
-    std::fclose(file);
-    gToolbox.input = MakeScriptSource(text, scriptPath);
-    return true;
-}
-
-InputKind CurrentInputKind() {
-    return gToolbox.input ? gToolbox.input->Kind() : InputKind::Automatic;
-}
-
 int ScriptFailures() {
     return gToolbox.scriptFailures;
-}
-
-bool SaveWindowPNG(WindowRef window, const std::string& path, std::string& error) {
-    if (!IsWindow(window)) {
-        error = "no such window";
-        return false;
-    }
-    return WritePortPNG(window->port, path, error);
 }
 
 } // namespace toolbox

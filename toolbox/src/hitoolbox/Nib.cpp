@@ -185,7 +185,6 @@ std::string Check(const std::string& file, const json& root) {
 }
 
 OSStatus Refuse(OSStatus code, const std::string& message) {
-    gToolbox.lastNibError = message;
     std::fprintf(stderr, "%s\n", message.c_str());
     return code;
 }
@@ -197,10 +196,6 @@ using namespace toolbox;
 using namespace toolbox::hi;
 
 namespace toolbox {
-
-std::string LastNibError() {
-    return gToolbox.lastNibError;
-}
 
 OSStatus CreateNibReferenceFromFile(const std::string& path, IBNibRef* outNibRef) {
     if (!outNibRef) return paramErr;

@@ -176,7 +176,7 @@ class ScriptSource final : public InputSource {
             std::string path, error;
             std::getline(in >> std::ws, path);
             if (path.empty()) return Fail("usage: screenshot PATH");
-            if (!SaveWindowPNG(front, path, error)) Fail(error);
+            if (!WritePortPNG(front->port, path, error)) Fail(error);
         } else if (verb == "expect") {
             Expect(in, front);
         } else {

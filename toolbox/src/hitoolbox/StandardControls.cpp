@@ -278,28 +278,6 @@ ControlPartCode TrackSlider(ControlRef c, Point where) {
     return kControlIndicatorPart;
 }
 
-// Presses a button or check box while the mouse stays over it.
-ControlPartCode TrackPress(ControlRef c, ControlPartCode part) {
-    c->hilite = UInt16(part);
-    DrawStandard(c);
-    Point pt = gToolbox.mouse;
-    MouseTrackingResult result = kMouseTrackingMouseDown;
-    while (result != kMouseTrackingMouseUp) {
-        TrackMouseLocation(c->owner->port, &pt, &result);
-        UInt16 now = PtInRect(pt, &c->bounds) ? UInt16(part) : 0;
-        if (now != c->hilite) {
-            c->hilite = now;
-            DrawStandard(c);
-        }
-    }
-    bool inside = c->hilite != 0;
-    c->hilite = 0;
-    DrawStandard(c);
-    if (!inside) return kControlNoPart;
-    if (c->kind == Kind::CheckBox) SetControl32BitValue(c, c->value ? 0 : 1);
-    return part;
-}
-
 SInt16 CaretAt(ControlRef c, int h) {
     int left = c->bounds.left + kTextInset;
     for (size_t i = 0; i < c->text.size(); ++i) {
@@ -310,6 +288,25 @@ SInt16 CaretAt(ControlRef c, int h) {
 }
 
 } // namespace
+
+ControlPartCode TrackPress(ControlRef c, ControlPartCode part) {
+    c->hilite = UInt16(part);
+    DrawControl(c);
+    Point pt = gToolbox.mouse;
+    MouseTrackingResult result = kMouseTrackingMouseDown;
+    while (result != kMouseTrackingMouseUp) {
+        TrackMouseLocation(c->owner->port, &pt, &result);
+        UInt16 now = PtInRect(pt, &c->bounds) ? UInt16(part) : 0;
+        if (now != c->hilite) {
+            c->hilite = now;
+            DrawControl(c);
+        }
+    }
+    bool inside = c->hilite != 0;
+    c->hilite = 0;
+    DrawControl(c);
+    return inside ? part : ControlPartCode(kControlNoPart);
+}
 
 void DrawStandard(ControlRef c) {
     const RGBColor& ink = c->enabled ? kBlack : kGrey;
@@ -339,8 +336,11 @@ ControlPartCode TrackStandard(ControlRef c, Point where) {
     switch (c->kind) {
         case Kind::Button:
             return TrackPress(c, kControlButtonPart);
-        case Kind::CheckBox:
-            return TrackPress(c, kControlCheckBoxPart);
+        case Kind::CheckBox: {
+            ControlPartCode part = TrackPress(c, kControlCheckBoxPart);
+            if (part != kControlNoPart) SetControl32BitValue(c, c->value ? 0 : 1);
+            return part;
+        }
         case Kind::Slider:
             return TrackSlider(c, where);
         case Kind::Popup:

@@ -91,10 +91,6 @@ void HideWindow(WindowRef window) {
     Input().WindowGone(window);
 }
 
-Boolean IsWindowVisible(WindowRef window) {
-    return IsWindow(window) && window->visible;
-}
-
 void BringToFront(WindowRef window) {
     auto& list = gToolbox.windows;
     auto it = std::find(list.begin(), list.end(), window);

@@ -145,20 +145,6 @@ Size GetHandleSize(Handle h) {
     return GetPtrSize(*h);
 }
 
-void SetHandleSize(Handle h, Size newSize) {
-    if (!h || !IsOurHandle(h)) {
-        gMemError = nilHandleErr;
-        return;
-    }
-    Ptr grown = NewPtrClear(newSize);
-    if (!grown) return;
-    Size keep = std::min(GetPtrSize(*h), newSize);
-    std::memcpy(grown, *h, size_t(keep));
-    DisposePtr(*h);
-    *h = grown;
-    gMemError = noErr;
-}
-
 void BlockMoveData(const void* srcPtr, void* destPtr, Size byteCount) {
     if (byteCount <= 0) return;
     std::memmove(destPtr, srcPtr, size_t(byteCount));

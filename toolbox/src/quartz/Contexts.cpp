@@ -6,7 +6,6 @@
 #include "toolbox/MacWindows.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -14,7 +13,6 @@
 using toolbox::cg::Affine;
 
 struct CGColor {
-    std::atomic<long> refs{1};
     CGFloat components[4];
 };
 
@@ -34,7 +32,6 @@ float Unit(CGFloat v) {
 } // namespace
 
 struct CGContext {
-    std::atomic<long> refs{1};
     toolbox::cg::Surface surface;
     std::vector<UInt8> ownPixels; // when the creator passed no memory
     GrafPtr port = nullptr;       // the port of a context from QDBeginCGContext
@@ -53,15 +50,7 @@ CGColorRef CGColorCreate(CGColorSpaceRef space, const CGFloat components[]) {
 }
 
 void CGColorRelease(CGColorRef color) {
-    if (color && color->refs.fetch_sub(1) == 1) delete color;
-}
-
-size_t CGColorGetNumberOfComponents(CGColorRef color) {
-    return color ? 4 : 0;
-}
-
-const CGFloat* CGColorGetComponents(CGColorRef color) {
-    return color ? color->components : nullptr;
+    delete color;
 }
 
 CGContextRef CGBitmapContextCreate(void* data, size_t width, size_t height, size_t bitsPerComponent,
@@ -83,7 +72,7 @@ CGContextRef CGBitmapContextCreate(void* data, size_t width, size_t height, size
 }
 
 CGImageRef CGBitmapContextCreateImage(CGContextRef context) {
-    if (!context || !context->surface.base || context->port) return nullptr;
+    if (!context || context->port) return nullptr;
     const auto& sf = context->surface;
     CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
     CGDataProviderRef provider = CGDataProviderCreateWithData(
@@ -96,13 +85,8 @@ CGImageRef CGBitmapContextCreateImage(CGContextRef context) {
     return image;
 }
 
-CGContextRef CGContextRetain(CGContextRef context) {
-    if (context) context->refs.fetch_add(1);
-    return context;
-}
-
 void CGContextRelease(CGContextRef context) {
-    if (context && context->refs.fetch_sub(1) == 1) delete context;
+    delete context;
 }
 
 void CGContextSaveGState(CGContextRef context) {
@@ -154,7 +138,7 @@ void CGContextDrawImage(CGContextRef context, CGRect rect, CGImageRef image) {
 }
 
 void CGContextFlush(CGContextRef context) {
-    if (context && context->port && context->surface.base) QDFlushPortBuffer(context->port, nullptr);
+    if (context && context->port) QDFlushPortBuffer(context->port, nullptr);
 }
 
 OSStatus QDBeginCGContext(CGrafPtr port, CGContextRef* contextPtr) {
@@ -182,7 +166,6 @@ OSStatus QDBeginCGContext(CGrafPtr port, CGContextRef* contextPtr) {
 
 OSStatus QDEndCGContext(CGrafPtr port, CGContextRef* contextPtr) {
     if (!contextPtr || !*contextPtr || !port || (*contextPtr)->port != port) return paramErr;
-    (*contextPtr)->surface.base = nullptr; // a retained context must not outlive its port's pixels
     CGContextRelease(*contextPtr);
     *contextPtr = nullptr;
     return noErr;

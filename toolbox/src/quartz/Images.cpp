@@ -6,9 +6,7 @@
 #include <cstring>
 #include <vector>
 
-struct CGColorSpace {
-    std::atomic<long> refs{1};
-};
+struct CGColorSpace {};
 
 struct CGDataProvider {
     void* info;
@@ -38,13 +36,8 @@ CGColorSpaceRef CGColorSpaceCreateDeviceRGB(void) {
     return new CGColorSpace;
 }
 
-CGColorSpaceRef CGColorSpaceRetain(CGColorSpaceRef space) {
-    if (space) space->refs.fetch_add(1);
-    return space;
-}
-
 void CGColorSpaceRelease(CGColorSpaceRef space) {
-    if (space && space->refs.fetch_sub(1) == 1) delete space;
+    delete space;
 }
 
 CGDataProviderRef CGDataProviderCreateWithData(void* info, const void* data, size_t size,

@@ -55,13 +55,6 @@ Box Drawable(const GrafPort* port) {
     return BoxOf(port->portRect).Intersect(BoxOf(port->clipRect));
 }
 
-UInt32 OpaquePixel(const RGBColor& c) {
-    const UInt8 bytes[4] = {0xFF, UInt8(c.red >> 8), UInt8(c.green >> 8), UInt8(c.blue >> 8)};
-    UInt32 value;
-    std::memcpy(&value, bytes, 4);
-    return value;
-}
-
 void FillBox(const Pixels& px, const Box& box, UInt32 value) {
     for (int v = box.top; v < box.bottom; ++v) {
         auto* row = reinterpret_cast<UInt32*>(px.At(box.left, v));
@@ -75,7 +68,7 @@ void FillInCurrentPort(const Rect* r, const RGBColor& color) {
     if (!port || !r) return;
     Box box = BoxOf(*r).Intersect(Drawable(port));
     if (box.Empty()) return;
-    FillBox(PixelsOf(port->pixMap), box, OpaquePixel(color));
+    FillBox(PixelsOf(port->pixMap), box, toolbox::qd::OpaquePixel(color));
 }
 
 // Source coordinate for each destination coordinate d in [from, to) of the span dstLo..dstLo+dstLen
@@ -166,6 +159,13 @@ struct PictureImage {
 } // namespace
 
 namespace toolbox {
+
+UInt32 qd::OpaquePixel(const RGBColor& c) {
+    const UInt8 bytes[4] = {0xFF, UInt8(c.red >> 8), UInt8(c.green >> 8), UInt8(c.blue >> 8)};
+    UInt32 value;
+    std::memcpy(&value, bytes, 4);
+    return value;
+}
 
 PicHandle NewPictureFromPixels(const UInt8* pixels, int width, int height, long rowBytes) {
     if (!pixels || width < 1 || width > qd::kMaxWidth || height < 1 || height > 32767 ||

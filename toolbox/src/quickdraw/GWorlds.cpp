@@ -189,10 +189,6 @@ Boolean LockPixels(PixMapHandle pm) {
     return true;
 }
 
-void UnlockPixels(PixMapHandle pm) {
-    if (GrafPort* port = PortOfPixMap(pm)) port->pixelsState &= ~GWorldFlags(pixelsLocked);
-}
-
 GWorldFlags GetPixelsState(PixMapHandle pm) {
     GrafPort* port = PortOfPixMap(pm);
     return port ? port->pixelsState : 0;
@@ -236,10 +232,6 @@ void GetGWorld(CGrafPtr* port, GDHandle* gdh) {
 void SetGWorld(CGrafPtr port, GDHandle gdh) {
     gToolbox.currentPort = IsPort(port) ? port : nullptr;
     gToolbox.currentDevice = gdh;
-}
-
-void GetPort(GrafPtr* port) {
-    if (port) *port = gToolbox.currentPort;
 }
 
 void SetPort(GrafPtr port) {

@@ -7,21 +7,19 @@
 #include <cstddef>
 
 struct GrafPort {
-    UInt64 tag;              // kPortTag while alive
-    PixMap pixMap;           // what GetPortBitMapForCopyBits hands out
-    PixMapPtr pixMapMaster;  // &pixMap: GetGWorldPixMap hands out its address as the handle
-    Rect portRect;           // equals pixMap.bounds
-    Rect clipRect;           // drawing in this port stays inside it
-    RGBColor fgColor;        // PaintRect, FrameRect
-    RGBColor bgColor;        // EraseRect
-    GWorldFlags pixelsState; // pixelsLocked while locked
-    bool ownsPixels;         // pixel memory from the pool, given back on disposal
-    size_t pixelCapacity;    // bytes of that memory
-    Point penSize{1, 1};     // pen, for ovals and text
-    SInt16 penMode = patCopy;
+    UInt64 tag;               // kPortTag while alive
+    PixMap pixMap;            // what GetPortBitMapForCopyBits hands out
+    PixMapPtr pixMapMaster;   // &pixMap: GetGWorldPixMap hands out its address as the handle
+    Rect portRect;            // equals pixMap.bounds
+    Rect clipRect;            // drawing in this port stays inside it
+    RGBColor fgColor;         // PaintRect, FrameRect
+    RGBColor bgColor;         // EraseRect
+    GWorldFlags pixelsState;  // pixelsLocked while locked
+    bool ownsPixels;          // pixel memory from the pool, given back on disposal
+    size_t pixelCapacity;     // bytes of that memory
+    SInt16 penMode = patCopy; // pen, for frames, ovals and text
     Point penLoc{0, 0};
     SInt16 textSize = 12;
-    SInt16 textFont = 0;
 };
 
 namespace toolbox::qd {
@@ -40,7 +38,10 @@ QDErr NewPixelPort(const Rect& bounds, GrafPort*& port);
 QDErr NewPixelPortOver(const Rect& bounds, Ptr buffer, long rowBytes, GrafPort*& port);
 void DisposePixelPort(GrafPort* port);
 
-// Paints r, or frames it just inside with the pen's size, in the pen's mode, in the current
+// The pixel value of an opaque colour (alpha 255).
+UInt32 OpaquePixel(const RGBColor& color);
+
+// Paints r, or frames it one pixel inside, in the pen's mode, in the current
 // port (clipped to the port and its clip rectangle).
 void PenRect(const Rect& r, bool frame);
 

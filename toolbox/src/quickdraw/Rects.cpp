@@ -36,22 +36,8 @@ Boolean SectRect(const Rect* src1, const Rect* src2, Rect* dstRect) {
     return !EmptyRect(&out);
 }
 
-void UnionRect(const Rect* src1, const Rect* src2, Rect* dstRect) {
-    *dstRect = Rect{std::min(src1->top, src2->top), std::min(src1->left, src2->left),
-                    std::max(src1->bottom, src2->bottom), std::max(src1->right, src2->right)};
-}
-
-Boolean EqualRect(const Rect* rect1, const Rect* rect2) {
-    return rect1->top == rect2->top && rect1->left == rect2->left && rect1->bottom == rect2->bottom &&
-           rect1->right == rect2->right;
-}
-
 Boolean PtInRect(Point pt, const Rect* r) {
     return pt.v >= r->top && pt.v < r->bottom && pt.h >= r->left && pt.h < r->right;
-}
-
-void SetPt(Point* pt, short h, short v) {
-    *pt = Point{v, h};
 }
 
 } // extern "C"

@@ -1,6 +1,6 @@
-// The pen, ovals and rectangle regions. Ovals are drawn row by row: each row of the oval
-// inscribed in a rectangle is one span, and a framed oval is the span of the outer oval less
-// the span of the oval inset by the pen size. Spans are clipped to the port before use.
+// The pen, framed ovals and rectangle regions. Ovals are drawn row by row: each row of the
+// oval inscribed in a rectangle is one span, and a framed oval is the span of the outer oval
+// less the span of the oval one pixel inside it. Spans are clipped to the port before use.
 #include "Ports.h"
 
 #include "../ToolboxState.h"
@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace {
 
@@ -27,13 +26,6 @@ Span OvalSpan(const Rect& r, int v) {
     double dy = (v + 0.5 - cy) / (h / 2.0);
     double dx = (w / 2.0) * std::sqrt(std::max(0.0, 1.0 - dy * dy));
     return {int(std::lround(cx - dx)), int(std::lround(cx + dx))};
-}
-
-UInt32 Opaque(const RGBColor& c) {
-    const UInt8 bytes[4] = {0xFF, UInt8(c.red >> 8), UInt8(c.green >> 8), UInt8(c.blue >> 8)};
-    UInt32 value;
-    std::memcpy(&value, bytes, 4);
-    return value;
 }
 
 enum class Ink { Fore, Back, Invert };
@@ -71,18 +63,9 @@ void InkSpan(GrafPort* port, int v, int left, int right, Ink ink) {
         }
         return;
     }
-    UInt32 value = Opaque(ink == Ink::Fore ? port->fgColor : port->bgColor);
+    UInt32 value = toolbox::qd::OpaquePixel(ink == Ink::Fore ? port->fgColor : port->bgColor);
     auto* row = reinterpret_cast<UInt32*>(p);
     std::fill(row, row + (right - left), value);
-}
-
-void FillOval(const Rect* r, Ink ink) {
-    GrafPort* port = gToolbox.currentPort;
-    if (!port || !r) return;
-    for (int v = r->top; v < r->bottom; ++v) {
-        Span s = OvalSpan(*r, v);
-        InkSpan(port, v, s.left, s.right, ink);
-    }
 }
 
 } // namespace
@@ -93,16 +76,14 @@ void PenRect(const Rect& r, bool frame) {
     GrafPort* port = gToolbox.currentPort;
     if (!port || EmptyRect(&r)) return;
     Ink ink = PenInk(port);
-    int penH = port->penSize.h, penV = port->penSize.v;
-    if (frame && (penH <= 0 || penV <= 0)) return;
-    // A frame as wide as the rectangle is the whole rectangle.
-    bool solid = !frame || 2 * penH >= r.right - r.left || 2 * penV >= r.bottom - r.top;
+    // A frame two pixels wide or high is the whole rectangle.
+    bool solid = !frame || r.right - r.left <= 2 || r.bottom - r.top <= 2;
     for (int v = r.top; v < r.bottom; ++v) {
-        if (solid || v < r.top + penV || v >= r.bottom - penV) {
+        if (solid || v == r.top || v == r.bottom - 1) {
             InkSpan(port, v, r.left, r.right, ink);
         } else {
-            InkSpan(port, v, r.left, r.left + penH, ink);
-            InkSpan(port, v, r.right - penH, r.right, ink);
+            InkSpan(port, v, r.left, r.left + 1, ink);
+            InkSpan(port, v, r.right - 1, r.right, ink);
         }
     }
 }
@@ -111,20 +92,12 @@ void PenRect(const Rect& r, bool frame) {
 
 extern "C" {
 
-void PenSize(short width, short height) {
-    if (GrafPort* port = gToolbox.currentPort)
-        port->penSize = Point{std::max<SInt16>(0, height), std::max<SInt16>(0, width)};
-}
-
 void PenMode(short mode) {
     if (GrafPort* port = gToolbox.currentPort) port->penMode = mode;
 }
 
 void PenNormal(void) {
-    if (GrafPort* port = gToolbox.currentPort) {
-        port->penSize = Point{1, 1};
-        port->penMode = patCopy;
-    }
+    if (GrafPort* port = gToolbox.currentPort) port->penMode = patCopy;
 }
 
 void MoveTo(short h, short v) {
@@ -138,11 +111,7 @@ void GetPen(Point* pt) {
 void FrameOval(const Rect* r) {
     GrafPort* port = gToolbox.currentPort;
     if (!port || !r || EmptyRect(r)) return;
-    Rect inner = *r;
-    inner.left = SInt16(inner.left + port->penSize.h);
-    inner.right = SInt16(inner.right - port->penSize.h);
-    inner.top = SInt16(inner.top + port->penSize.v);
-    inner.bottom = SInt16(inner.bottom - port->penSize.v);
+    const Rect inner{SInt16(r->top + 1), SInt16(r->left + 1), SInt16(r->bottom - 1), SInt16(r->right - 1)};
     Ink ink = PenInk(port);
     for (int v = r->top; v < r->bottom; ++v) {
         Span outer = OvalSpan(*r, v), hole = OvalSpan(inner, v);
@@ -153,18 +122,6 @@ void FrameOval(const Rect* r) {
             InkSpan(port, v, hole.right, outer.right, ink);
         }
     }
-}
-
-void PaintOval(const Rect* r) {
-    if (gToolbox.currentPort) FillOval(r, PenInk(gToolbox.currentPort));
-}
-
-void EraseOval(const Rect* r) {
-    FillOval(r, Ink::Back);
-}
-
-void InvertOval(const Rect* r) {
-    FillOval(r, Ink::Invert);
 }
 
 RgnHandle NewRgn(void) {

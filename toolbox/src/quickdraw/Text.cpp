@@ -14,7 +14,7 @@
 #include <array>
 #include <map>
 #include <string>
-#include <tuple>
+#include <utility>
 #include <vector>
 
 namespace toolbox {
@@ -26,11 +26,11 @@ struct FontCache {
         std::vector<UInt8> coverage;
     };
     FT_Library library = nullptr;
-    std::map<int, FT_Face> faces; // by font family
-    std::map<std::tuple<int, int, char32_t>, Glyph> glyphs;
+    FT_Face face = nullptr;
+    bool faceLoaded = false;
+    std::map<std::pair<int, char32_t>, Glyph> glyphs; // by size and character
     ~FontCache() {
-        for (auto& [family, face] : faces)
-            if (face) FT_Done_Face(face);
+        if (face) FT_Done_Face(face);
         if (library) FT_Done_FreeType(library);
     }
 };
@@ -42,18 +42,15 @@ namespace {
 using toolbox::FontCache;
 using toolbox::gToolbox;
 
-constexpr const char* kFontDir = "/usr/share/fonts/truetype/dejavu/";
+// Text is drawn in the system font, DejaVu Sans; the families are known by name only.
+constexpr const char* kFontFile = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
 
 struct Family {
     FMFontFamily number;
     const char* name;
-    const char* file;
 };
-// Family 0 is the system font, which is DejaVu Sans.
-constexpr std::array<Family, 4> kFamilies{{{0, "System Font", "DejaVuSans.ttf"},
-                                           {1, "DejaVu Sans", "DejaVuSans.ttf"},
-                                           {2, "DejaVu Sans Bold", "DejaVuSans-Bold.ttf"},
-                                           {3, "DejaVu Sans Mono", "DejaVuSansMono.ttf"}}};
+constexpr std::array<Family, 4> kFamilies{
+    {{0, "System Font"}, {1, "DejaVu Sans"}, {2, "DejaVu Sans Bold"}, {3, "DejaVu Sans Mono"}}};
 
 FontCache& Cache() {
     if (!gToolbox.fonts) {
@@ -64,28 +61,21 @@ FontCache& Cache() {
     return *gToolbox.fonts;
 }
 
-FT_Face FaceFor(int family) {
+FT_Face Face() {
     FontCache& cache = Cache();
-    if (!cache.library) return nullptr;
-    auto it = cache.faces.find(family);
-    if (it != cache.faces.end()) return it->second;
-    const Family* f = &kFamilies[0];
-    for (const Family& k : kFamilies)
-        if (k.number == family) f = &k;
-    FT_Face face = nullptr;
-    std::string path = std::string(kFontDir) + f->file;
-    if (FT_New_Face(cache.library, path.c_str(), 0, &face) != 0) face = nullptr;
-    cache.faces[family] = face;
-    return face;
+    if (!cache.library || cache.faceLoaded) return cache.face;
+    cache.faceLoaded = true;
+    if (FT_New_Face(cache.library, kFontFile, 0, &cache.face) != 0) cache.face = nullptr;
+    return cache.face;
 }
 
-const FontCache::Glyph& GlyphFor(int family, int size, char32_t c) {
+const FontCache::Glyph& GlyphFor(int size, char32_t c) {
     FontCache& cache = Cache();
-    auto key = std::make_tuple(family, size, c);
+    auto key = std::make_pair(size, c);
     auto it = cache.glyphs.find(key);
     if (it != cache.glyphs.end()) return it->second;
     FontCache::Glyph g;
-    FT_Face face = FaceFor(family);
+    FT_Face face = Face();
     if (face && FT_Set_Pixel_Sizes(face, 0, FT_UInt(size)) == 0 &&
         FT_Load_Char(face, c, FT_LOAD_RENDER | FT_LOAD_TARGET_NORMAL) == 0) {
         FT_GlyphSlot slot = face->glyph;
@@ -128,10 +118,6 @@ int PortSize(const GrafPort* port) {
     return port && port->textSize > 0 ? port->textSize : 12;
 }
 
-int PortFamily(const GrafPort* port) {
-    return port ? port->textFont : 0;
-}
-
 void BlendGlyph(GrafPort* port, const FontCache::Glyph& g, int originH, int originV) {
     const Rect& pr = port->portRect;
     const Rect& cr = port->clipRect;
@@ -162,10 +148,10 @@ namespace toolbox {
 void DrawUtf8(const std::string& text) {
     GrafPort* port = gToolbox.currentPort;
     if (!port) return;
-    int size = PortSize(port), family = PortFamily(port);
+    int size = PortSize(port);
     int h = port->penLoc.h;
     for (char32_t c : Decode(text)) {
-        const FontCache::Glyph& g = GlyphFor(family, size, c);
+        const FontCache::Glyph& g = GlyphFor(size, c);
         BlendGlyph(port, g, h, port->penLoc.v);
         h += g.advance;
     }
@@ -174,9 +160,9 @@ void DrawUtf8(const std::string& text) {
 
 int Utf8Width(const std::string& text) {
     GrafPort* port = gToolbox.currentPort;
-    int size = PortSize(port), family = PortFamily(port), width = 0;
+    int size = PortSize(port), width = 0;
     for (char32_t c : Decode(text))
-        width += GlyphFor(family, size, c).advance;
+        width += GlyphFor(size, c).advance;
     return width;
 }
 
@@ -186,10 +172,6 @@ extern "C" {
 
 void TextSize(short size) {
     if (GrafPort* port = gToolbox.currentPort) port->textSize = size;
-}
-
-void TextFont(short font) {
-    if (GrafPort* port = gToolbox.currentPort) port->textFont = font;
 }
 
 void DrawString(ConstStr255Param s) {
@@ -204,7 +186,7 @@ short StringWidth(ConstStr255Param s) {
 void GetFontInfo(FontInfo* info) {
     if (!info) return;
     int size = PortSize(gToolbox.currentPort);
-    FT_Face face = FaceFor(PortFamily(gToolbox.currentPort));
+    FT_Face face = Face();
     *info = FontInfo{SInt16(size * 3 / 4), SInt16(size / 4), SInt16(size), 0};
     if (face && FT_Set_Pixel_Sizes(face, 0, FT_UInt(size)) == 0) {
         info->ascent = SInt16((face->size->metrics.ascender + 63) >> 6);

@@ -132,12 +132,6 @@ void StringToNum(ConstStr255Param theString, long* theNum) {
         *theNum = value == limit ? LONG_MIN : -long(value);
 }
 
-void CopyPascalStringToC(ConstStr255Param src, char* dst) {
-    std::string_view s = toolbox::PascalView(src);
-    std::memmove(dst, s.data(), s.size());
-    dst[s.size()] = '\0';
-}
-
 void CopyCStringToPascal(const char* src, Str255 dst) {
     toolbox::SetPascal(dst, src ? src : "");
 }
