@@ -24,9 +24,7 @@ SInt16 lgItemHit = -1;
 } // namespace
 
 void ShowAbout() {
-    CGrafPtr savedPort;
-    GDHandle savedDevice;
-    GetGWorld(&savedPort, &savedDevice);
+    SavedGWorldRec saved;
     lgTheWindow = OpenNibWindowFromCFBundle(kBundleID, "about", "about");
     if (!lgTheWindow) return;
 
@@ -43,7 +41,6 @@ void ShowAbout() {
     DisposeWindow(lgTheWindow);
     lgTheWindow = nullptr;
     DisposeEventHandlerUPP(theUPP);
-    SetGWorld(savedPort, savedDevice);
 }
 
 OSStatus AboutDialogHandler(EventHandlerCallRef, EventRef theEvent, void* userData) {

@@ -157,13 +157,11 @@ void DoConfig(PluginDataPtr theConfig) {
     const PluginDataRec theCopy = *theConfig;
     RetainImages(theCopy);
     // The host's port comes back afterwards, not the disposed window's.
-    CGrafPtr savedPort;
-    GDHandle savedDevice;
-    GetGWorld(&savedPort, &savedDevice);
+    SavedGWorldRec saved;
     do {
         RunDialogWindow(theConfig);
     } while (lgItemHit != kItemOK && lgItemHit != kItemCancel);
-    SetGWorld(savedPort, savedDevice);
+    saved.Restore();
     if (lgItemHit == kItemOK) {
         SaveConfig(theConfig);
         ReleaseImages(theCopy);

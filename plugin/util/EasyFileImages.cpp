@@ -157,9 +157,7 @@ PicHandle GetPICTFromURLUsingCG(CFURLRef theURL) {
         return nullptr;
     }
     ClearGW(buffer, SetRGBColor(-1, -1, -1));
-    CGrafPtr savedPort;
-    GDHandle savedDevice;
-    GetGWorld(&savedPort, &savedDevice);
+    SavedGWorldRec saved;
     SetGWorld(buffer, nullptr);
     DrawCGImageInQDRect(buffer, image, frame, 0.0f, false);
     // The picture records the buffer's pixels over the frame.
@@ -172,7 +170,7 @@ PicHandle GetPICTFromURLUsingCG(CFURLRef theURL) {
                                                       frame.bottom, long(rowBytes));
     SetPixelsState(GetGWorldPixMap(buffer), pixFlags);
     CGImageRelease(image);
-    SetGWorld(savedPort, savedDevice);
+    saved.Restore();
     DisposeGWorld(buffer);
     return picture;
 }
