@@ -2,6 +2,7 @@
 // one of its two commands arrives, and disposes of it.
 #include "dialog/aboutWindow.h"
 
+#include "dialog/configdlghandler.h"
 #include "util/CarbonMacros.h"
 #include "util/commonprocs.h"
 
@@ -9,7 +10,6 @@
 
 namespace {
 
-constexpr const char* kBundleID = "com.quorvel.vantrel.umbrawash";
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
 constexpr const char* kVersionText = "Version 3.0.0 (PPC Universal)";
 #else
@@ -25,7 +25,7 @@ SInt16 lgItemHit = -1;
 
 void ShowAbout() {
     SavedGWorldRec saved;
-    lgTheWindow = OpenNibWindowFromCFBundle(kBundleID, "about", "about");
+    lgTheWindow = OpenNibWindowFromCFBundle(kPluginBundleID, "about", "about");
     if (!lgTheWindow) return;
 
     const EventTypeSpec commandEvent{kEventClassCommand, kEventCommandProcess};
