@@ -74,6 +74,10 @@ inline PixRec PixelOf(GWorldPtr gw, int x, int y) {
     return reinterpret_cast<const PixRec*>(GetPixBaseAddr(pm) + y * GetPixRowBytes(pm))[x];
 }
 
+inline bool operator==(const Rect& a, const Rect& b) {
+    return a.top == b.top && a.left == b.left && a.bottom == b.bottom && a.right == b.right;
+}
+
 inline bool operator==(const PixRec& a, const PixRec& b) {
     return a.alpha == b.alpha && a.red == b.red && a.green == b.green && a.blue == b.blue;
 }
