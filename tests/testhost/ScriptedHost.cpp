@@ -1,5 +1,6 @@
 #include "ScriptedHost.h"
 
+#include "common/Blit.h"
 #include "common/BundleLoader.h"
 #include "common/HostProcs.h"
 
@@ -118,37 +119,9 @@ struct HostCallbacks {
             {"Blit", {opacity, s.top, s.left, s.bottom, s.right, d.top, d.left, d.bottom, d.right}});
         HYPluginResult result = kPluginOK;
         if (Failing(h, "Blit", result)) return result;
-        if (!src || !dst || !*src || !*dst || !srcRect || !dstRect || opacity < 0 || opacity > 255)
-            return kPluginBadParams;
-        Composite(**src, **dst, s, d, opacity);
-        return kPluginOK;
-    }
-
-    static void Composite(const PixMap& src, const PixMap& dst, const Rect& s, const Rect& d, int opacity) {
-        int sw = s.right - s.left, sh = s.bottom - s.top, dw = d.right - d.left, dh = d.bottom - d.top;
-        if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return;
-        long srcRow = long(src.rowBytes) & 0x3FFF, dstRow = long(dst.rowBytes) & 0x3FFF;
-        int x0 = std::max<int>(d.left, dst.bounds.left), x1 = std::min<int>(d.right, dst.bounds.right);
-        std::vector<int> columns; // source column of each destination column, -1 outside the source
-        for (int x = x0; x < x1; ++x) {
-            int sx = s.left + int(long(x - d.left) * sw / dw);
-            columns.push_back(sx < src.bounds.left || sx >= src.bounds.right ? -1 : sx - src.bounds.left);
-        }
-        for (int v = std::max<int>(d.top, dst.bounds.top); v < std::min<int>(d.bottom, dst.bounds.bottom);
-             ++v) {
-            int sv = s.top + int(long(v - d.top) * sh / dh);
-            if (sv < src.bounds.top || sv >= src.bounds.bottom) continue;
-            const UInt8* inRow =
-                reinterpret_cast<const UInt8*>(src.baseAddr) + (sv - src.bounds.top) * srcRow;
-            UInt8* out = reinterpret_cast<UInt8*>(dst.baseAddr) + (v - dst.bounds.top) * dstRow +
-                         (x0 - dst.bounds.left) * 4;
-            for (size_t c = 0; c < columns.size(); ++c, out += 4) {
-                if (columns[c] < 0) continue;
-                const UInt8* in = inRow + columns[c] * 4;
-                for (int i = 0; i < 4; ++i)
-                    out[i] = ScriptedHost::BlendByte(in[i], out[i], opacity);
-            }
-        }
+        // The plug-in never sends an opacity outside 0..255, which the host would take as the nearer end.
+        if (opacity < 0 || opacity > 255) return kPluginBadParams;
+        return hosts::BlitPixMaps(src, dst, srcRect, dstRect, opacity);
     }
 
     static HYPluginResult GetFilterInfo(void* instance, HYPluginFilterInfo** outInfo) {
