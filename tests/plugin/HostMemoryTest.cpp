@@ -7,11 +7,7 @@
 
 #include "host/EffectLayer.h"
 
-#include "toolbox/InputSources.h"
-
-#include <gtest/gtest.h>
-
-#include <dlfcn.h>
+#include "dialog/DialogSupport.h"
 
 #include <cstring>
 
@@ -22,10 +18,7 @@ using testhost::HostMemory;
 class HostMemoryModes : public testing::TestWithParam<HostMemory> {
   protected:
     void SetUp() override {
-        // The configuration dialog finds its window descriptions in the loaded bundle.
-        static void* bundle =
-            dlopen((testpaths::Bundle() + "/Contents/Linux/Umbrawash.so").c_str(), RTLD_NOW);
-        ASSERT_NE(bundle, nullptr) << dlerror();
+        dialogtest::LoadPluginBundle();
         ASSERT_TRUE(host.OpenBundleResources(testpaths::Bundle()));
         UnloadEffectLayer(&host.procs);
         Rect bounds{0, 0, 12, 16};
@@ -86,14 +79,9 @@ TEST_P(HostMemoryModes, EveryHostCallWorksOnTheHostsBlocks) {
     EXPECT_EQ(RedAt(7, 4), UInt8(255 - testhost::ScriptedHost::PatternPixel(43, 3, 2)[1]));
     EXPECT_EQ(host.LiveBlocks(), 1u);
 
-    std::string error;
-    ASSERT_TRUE(toolbox::UseScriptText("expect value Sldr 1 100\nkey return\n", error)) << error;
-    const int failuresBefore = toolbox::ScriptFailures();
     HYPluginParams click = host.MakeParams(kPlugCustomButtonClick);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(Call(click, kPlugCustomButtonClick), kPluginOK);
-    const std::string shown = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(toolbox::ScriptFailures(), failuresBefore) << shown;
+    dialogtest::WithScript("expect value Sldr 1 100\nkey return\n",
+                           [&] { EXPECT_EQ(Call(click, kPlugCustomButtonClick), kPluginOK); });
     EXPECT_EQ(host.OutstandingFrames(), 0u);
 }
 

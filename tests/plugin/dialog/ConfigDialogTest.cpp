@@ -9,17 +9,10 @@
 #include "render/lineEffect.h"
 #include "settings/prefsloader.h"
 
-#include "toolbox/InputSources.h"
-#include "toolbox/MacMemory.h"
 #include "toolbox/Quartz.h"
 
-#include "ModalScript.h"
+#include "DialogSupport.h"
 
-#include <gtest/gtest.h>
-
-#include <dlfcn.h>
-
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -38,9 +31,7 @@ class ConfigDialog : public testing::Test {
     testhost::ScriptedHost host;
 
     void SetUp() override {
-        static void* handle =
-            dlopen((testpaths::Bundle() + "/Contents/Linux/Umbrawash.so").c_str(), RTLD_NOW);
-        ASSERT_NE(handle, nullptr) << dlerror();
+        dialogtest::LoadPluginBundle();
         UnloadEffectLayer(&host.procs);
         // Each test starts from the defaults, not from what an earlier test saved.
         std::filesystem::remove(std::filesystem::path(getenv("XDG_CONFIG_HOME")) / kSettingsFileName);
@@ -52,25 +43,17 @@ class ConfigDialog : public testing::Test {
 
     // Presses the plug-in's button with the script as the user's input; returns stderr.
     std::string Click(const std::string& script, SInt32 renderFrame = 0) {
-        std::string error;
-        EXPECT_TRUE(toolbox::UseScriptText(script, error)) << error;
-        const int failuresBefore = toolbox::ScriptFailures();
         HYPluginParams params = host.MakeParams(kPlugCustomButtonClick);
         params.renderFrame = renderFrame;
-        testing::internal::CaptureStderr();
-        EXPECT_EQ(PluginMain(kPlugCustomButtonClick, &params), kPluginOK);
-        std::string err = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(toolbox::ScriptFailures(), failuresBefore) << err;
-        return err;
+        return dialogtest::WithScript(
+            script, [&] { EXPECT_EQ(PluginMain(kPlugCustomButtonClick, &params), kPluginOK); });
     }
 
+    // The configuration in the settings file.
     PluginDataRec Saved() {
         PluginDataRec rec{};
-        PluginDataPtr p = reinterpret_cast<PluginDataPtr>(NewPtrClear(sizeof(PluginDataRec)));
-        ResetConfig(p, true);
-        ReadConfig(p);
-        rec = *p;
-        DisposePtr(reinterpret_cast<Ptr>(p));
+        ResetConfig(&rec, true);
+        ReadConfig(&rec);
         return rec;
     }
 };
@@ -229,36 +212,35 @@ TEST_F(ConfigDialog, DraggingInThePreviewResizesAndMovesTheRectangleLive) {
     EXPECT_EQ(gMasterConfig->startRel.left, 0.25);
 }
 
-// Help hands the bundle's manual to xdg-open; a stand-in records what it was given.
-TEST_F(ConfigDialog, HelpOpensTheManualAndReportsWhatFailsWithTheDialogStillOpen) {
+// Help hands the bundle's manual to xdg-open (a stand-in records what it was given); what
+// fails is reported, and the dialog stays open.
+TEST_F(ConfigDialog, HelpOpensTheManualAndReportsWhatFails) {
     const std::string dir = testing::TempDir() + "opener", oldPath = getenv("PATH");
+    const std::string manual = testpaths::Bundle() + "/Contents/Resources/manual.pdf",
+                      aside = manual + ".aside";
     std::filesystem::create_directories(dir);
-    auto stub = [&](int status) {
-        std::ofstream(dir + "/xdg-open")
-            << "#!/bin/sh\nprintf %s \"$1\" > '" << dir << "/opened'\nexit " << status << "\n";
-        std::filesystem::permissions(dir + "/xdg-open", std::filesystem::perms::owner_all);
-    };
     setenv("PATH", (dir + ":" + oldPath).c_str(), 1);
-    const std::string manual = testpaths::Bundle() + "/Contents/Resources/manual.pdf";
-    ASSERT_GT(std::filesystem::file_size(manual), 1000u);
-
-    stub(0);
-    std::string err = Click("press Help 1\nexpect value Sldr 1 100\nkey escape\n");
-    std::ifstream opened(dir + "/opened");
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(opened), {}),
-              std::filesystem::canonical(manual).string());
-    EXPECT_EQ(err.find("Alert"), std::string::npos) << err;
-
-    stub(4);
-    err = Click("press Help 1\nkey return\nexpect value Sldr 1 100\nkey escape\n");
-    EXPECT_NE(err.find("LSOpen failed with 4"), std::string::npos) << err;
-
-    // Without the manual in the bundle.
-    const std::string aside = manual + ".aside";
-    std::filesystem::rename(manual, aside);
-    err = Click("press Help 1\nkey return\nexpect value Sldr 1 100\nkey escape\n");
-    std::filesystem::rename(aside, manual);
-    EXPECT_NE(err.find("Cannot locate manual in bundle"), std::string::npos) << err;
+    const struct {
+        int status;
+        bool inBundle;
+        const char* report;
+    } cases[] = {
+        {0, true, nullptr}, {4, true, "LSOpen failed with 4"}, {0, false, "Cannot locate manual in bundle"}};
+    for (const auto& c : cases) {
+        std::ofstream(dir + "/xdg-open")
+            << "#!/bin/sh\nprintf %s \"$1\" > '" << dir << "/opened'\nexit " << c.status << "\n";
+        std::filesystem::permissions(dir + "/xdg-open", std::filesystem::perms::owner_all);
+        if (!c.inBundle) std::filesystem::rename(manual, aside);
+        const std::string err = Click(std::string("press Help 1\n") + (c.report ? "key return\n" : "") +
+                                      "expect value Sldr 1 100\nkey escape\n");
+        if (!c.inBundle) std::filesystem::rename(aside, manual);
+        EXPECT_EQ(err.find("Alert") != std::string::npos, c.report != nullptr) << err;
+        std::ifstream opened(dir + "/opened");
+        const std::string path(std::istreambuf_iterator<char>(opened), {});
+        EXPECT_TRUE(c.report ? err.find(c.report) != std::string::npos
+                             : path == std::filesystem::canonical(manual).string())
+            << err << path;
+    }
     setenv("PATH", oldPath.c_str(), 1);
 }
 
