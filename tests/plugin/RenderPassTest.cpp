@@ -76,9 +76,10 @@ class RenderPass : public testing::Test {
         int fx = x - fr.left, fy = y - fr.top;
         Pixel raw = testhost::ScriptedHost::PatternPixel(params.startFrame + renderFrame, fx, fy);
         Pixel out = raw;
-        Rect r = Rel2Rect(gMasterConfig->startRel,
-                          Rect{0, 0, SInt16(fr.bottom - fr.top), SInt16(fr.right - fr.left)});
-        if (fy >= r.top && fy < r.bottom && fx >= r.left && fx < r.right)
+        const RelRect& rel = gMasterConfig->startRel;
+        const int w = fr.right - fr.left, h = fr.bottom - fr.top;
+        if (fy >= oracle::Edge(h, rel.top) && fy < oracle::Edge(h, rel.bottom) &&
+            fx >= oracle::Edge(w, rel.left) && fx < oracle::Edge(w, rel.right))
             out = Pixel{255, oracle::Channel(raw[1], gMasterConfig->sliders[1]),
                         oracle::Channel(raw[2], gMasterConfig->sliders[2]),
                         oracle::Channel(raw[3], gMasterConfig->sliders[3])};
