@@ -47,10 +47,6 @@ Point P(short h, short v) {
     return Point{v, h};
 }
 
-bool Same(const Rect& a, const Rect& b) {
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
 } // namespace
 
 TEST(ClipHandles, HandleAreasReachSixPixelsOutAndTheEarlierCornerWins) {
@@ -79,26 +75,26 @@ TEST(ClipDrags, CornersFlipOptionGrowsAboutTheCentreAndShiftKeepsTheProportion) 
 
     Rect r = orig; // bottom-right dragged above the top edge
     DragCorner(4, r, P(300, 200), P(320, 50), 0, frame, origRel);
-    EXPECT_TRUE(Same(r, R(100, 50, 320, 100)));
+    EXPECT_EQ(r, R(100, 50, 320, 100));
 
     r = orig; // option: both sides move
     DragCorner(4, r, P(300, 200), P(310, 205), optionKey, frame, origRel);
-    EXPECT_TRUE(Same(r, R(90, 95, 310, 205)));
+    EXPECT_EQ(r, R(90, 95, 310, 205));
 
     r = orig; // shift: 2:1 kept, the height follows the width
     DragCorner(4, r, P(300, 200), P(340, 260), shiftKey, frame, origRel);
-    EXPECT_TRUE(Same(r, R(100, 100, 340, 220)));
+    EXPECT_EQ(r, R(100, 100, 340, 220));
 
     r = orig; // top-left against the fixed bottom-right
     DragCorner(1, r, P(100, 100), P(80, 90), 0, frame, origRel);
-    EXPECT_TRUE(Same(r, R(80, 90, 300, 200)));
+    EXPECT_EQ(r, R(80, 90, 300, 200));
 
     r = orig; // not a corner: unchanged
     DragCorner(5, r, P(100, 100), P(80, 90), 0, frame, origRel);
-    EXPECT_TRUE(Same(r, orig));
+    EXPECT_EQ(r, orig);
 
     DragRect(r, P(10, 10), P(400, 5), shiftKey); // a move is not kept inside anything
-    EXPECT_TRUE(Same(r, R(490, 95, 690, 195)));
+    EXPECT_EQ(r, R(490, 95, 690, 195));
     gConfigWorkSpace = PluginWorkSpace{};
 }
 

@@ -2,6 +2,7 @@
 // with the plug-in's control classes registered, and pixel probes of a port.
 #pragma once
 
+#include "../PaddedBuffer.h"
 #include "ModalScript.h"
 #include "TestPaths.h"
 
@@ -17,18 +18,11 @@
 
 #include <dlfcn.h>
 
-#include <array>
 #include <string>
 
 namespace dialogtest {
 
-using Px = std::array<int, 4>; // alpha, red, green, blue
-
-inline Px PortPixel(CGrafPtr port, int h, int v) {
-    PixMapHandle pm = GetGWorldPixMap(port);
-    const UInt8* p = reinterpret_cast<const UInt8*>(GetPixBaseAddr(pm)) + v * GetPixRowBytes(pm) + 4 * h;
-    return {p[0], p[1], p[2], p[3]};
-}
+using Px = PixRec;
 
 // Loads the built bundle, where the plug-in's windows find their descriptions.
 inline void LoadPluginBundle() {
@@ -82,7 +76,7 @@ class ControlsWindow : public testing::Test {
         return c;
     }
 
-    Px At(int h, int v) { return PortPixel(GetWindowPort(window), h, v); }
+    Px At(int h, int v) { return PixelOf(GetWindowPort(window), h, v); }
 
     // Runs the window's modal loop over the script; returns what went to standard error.
     std::string Run(const std::string& script) { return testsupport::RunModalScript(window, script); }

@@ -31,7 +31,7 @@ OSStatus RecordPressed(EventHandlerCallRef call, EventRef event, void*) {
     GetEventParameter(event, kEventParamDirectObject, typeControlRef, nullptr, sizeof c, nullptr, &c);
     if (GetControlHilite(c) > 0 && gPressed.empty())
         for (int v = 20; v < 120; ++v)
-            gPressed.push_back(PortPixel(GetWindowPort(GetControlOwner(c)), 190, v));
+            gPressed.push_back(PixelOf(GetWindowPort(GetControlOwner(c)), 190, v));
     return result;
 }
 
