@@ -1,6 +1,6 @@
 // File and image loading on real files: choosers driven by a script, text files written by
 // reference number, folder paths, types, documents opened in a given program, and pictures
-// and images loaded every way from image files the ffmpeg command makes.
+// and images loaded every way from a PNG file.
 #include "util/EasyFile.h"
 #include "util/commonprocs.h"
 
@@ -57,16 +57,14 @@ class InTempFolder : public testing::Test {
 
     // A 16 x 12 PNG: red, green / blue, white quadrants.
     std::string MakePNG(const std::string& name) {
-        std::string rgb;
+        const PixRec colours[4] = {
+            {255, 255, 0, 0}, {255, 0, 255, 0}, {255, 0, 0, 255}, {255, 255, 255, 255}};
+        PaddedBuffer quadrants(16, 12);
         for (int y = 0; y < 12; ++y)
-            for (int x = 0; x < 16; ++x) {
-                const char* colours[4] = {"\xFF\x00\x00", "\x00\xFF\x00", "\x00\x00\xFF", "\xFF\xFF\xFF"};
-                rgb.append(colours[(y >= 6) * 2 + (x >= 8)], 3);
-            }
-        std::ofstream(Path("q.rgb"), std::ios::binary) << rgb;
-        std::string out = Path(name);
-        EXPECT_TRUE(mediafiles::Ffmpeg("-f rawvideo -pix_fmt rgb24 -s 16x12 -i '" + Path("q.rgb") +
-                                       "' -frames:v 1 '" + out + "'"));
+            for (int x = 0; x < 16; ++x)
+                quadrants.At(x, y) = colours[(y >= 6) * 2 + (x >= 8)];
+        std::string out = Path(name), error;
+        EXPECT_TRUE(toolbox::WritePortPNG(quadrants.gw(), out, error)) << error;
         return out;
     }
 

@@ -42,11 +42,7 @@ class HostMemoryModes : public testing::TestWithParam<HostMemory> {
         params.frameCount = 6;
         return params;
     }
-    // The red byte of the output's pixel (x, y).
-    UInt8 RedAt(int x, int y) const {
-        PixMapHandle pm = GetGWorldPixMap(output);
-        return UInt8(GetPixBaseAddr(pm)[y * GetPixRowBytes(pm) + 4 * x + 1]);
-    }
+    UInt8 RedAt(int x, int y) const { return PixelOf(output, x, y).red; }
 
     testhost::ScriptedHost host{GetParam()};
     GWorldPtr output = nullptr;
