@@ -11,7 +11,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
 #include <map>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -224,6 +228,39 @@ TEST_F(RenderPass, FailuresAreReportedAndTheFrameAlwaysReleased) {
     EXPECT_EQ(Call(kPlugFilePlaceHolder), kPluginBadParams);
     EXPECT_TRUE(host.calls.empty());
     params.frame = output;
+}
+
+// A fade frame whose scratch buffer cannot be had is reported, and neither covered by Blit nor
+// mixed. The frame is wider than the output, so the pass cannot write straight into it; the
+// process may then take one buffer of the frame's size more (the fade copy), not two.
+TEST_F(RenderPass, AFrameThatCannotBeProcessedIsNeitherBlittedNorMixed) {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "AddressSanitizer's allocator ends the process itself when memory runs out";
+#endif
+    host.filterInfo.fadeInFrames = 5;
+    ASSERT_EQ(Call(kPlugInitialize), kPluginOK);
+    params.frameRect = Rect{0, 0, 2600, 4095};
+    GWorldPtr frame = nullptr;
+    void* cookie = nullptr;
+    SInt16 volume = 0;
+    host.procs.GetFrame(&host, 101, &frame, 4095, 2600, kDVHighQuality, &volume, &cookie); // made now, kept
+    host.procs.ReleaseFrame(&host, cookie);
+    host.ClearCalls();
+    EXPECT_EXIT(
+        {
+            long pages = 0;
+            std::ifstream("/proc/self/statm") >> pages;
+            rlimit limit{};
+            getrlimit(RLIMIT_AS, &limit);
+            limit.rlim_cur = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + 64 * 1024 * 1024;
+            setrlimit(RLIMIT_AS, &limit);
+            bool reported = Frame(1) == kPluginOutOfMemory;
+            std::exit(reported && host.CountOf("Blit") + host.CountOf("MixAudio") == 0 &&
+                              host.CountOf("ReleaseFrame") == 1 && At(output, 5, 5) == kUntouched
+                          ? 0
+                          : 1);
+        },
+        testing::ExitedWithCode(0), "");
 }
 
 TEST_F(RenderPass, PassesOpenAndCloseWithoutLeaks) {
