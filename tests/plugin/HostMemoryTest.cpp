@@ -81,19 +81,12 @@ TEST_P(HostMemoryModes, EveryHostCallWorksOnTheHostsBlocks) {
     EXPECT_EQ(host.OutstandingFrames(), 0u);
 }
 
-std::string ModeName(const testing::TestParamInfo<HostMemory>& info) {
-    switch (info.param) {
-        case HostMemory::kToolbox:
-            return "Toolbox";
-        case HostMemory::kCalloc:
-            return "Calloc";
-        default:
-            return "GuardPage";
-    }
-}
-
 INSTANTIATE_TEST_SUITE_P(Allocators, HostMemoryModes,
                          testing::Values(HostMemory::kToolbox, HostMemory::kCalloc, HostMemory::kGuardPage),
-                         ModeName);
+                         [](const testing::TestParamInfo<HostMemory>& info) {
+                             return std::string(info.param == HostMemory::kToolbox  ? "Toolbox"
+                                                : info.param == HostMemory::kCalloc ? "Calloc"
+                                                                                    : "GuardPage");
+                         });
 
 } // namespace
