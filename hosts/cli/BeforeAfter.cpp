@@ -40,13 +40,11 @@ void DrawLabels(hosts::video::ArgbImage& still, int halfWidth) {
                          reinterpret_cast<Ptr>(still.pixels.data()), still.rowBytes) != noErr ||
         !world)
         return;
-    CGrafPtr savedPort = nullptr;
-    GDHandle savedDevice = nullptr;
-    GetGWorld(&savedPort, &savedDevice);
+    SavedGWorldRec saved;
     SetGWorld(world, nullptr);
     DrawLabel("before", Rect{0, 0, bounds.bottom, short(halfWidth)});
     DrawLabel("after", Rect{0, short(halfWidth), bounds.bottom, bounds.right});
-    SetGWorld(savedPort, savedDevice);
+    saved.Restore();
     DisposeGWorld(world);
 }
 

@@ -2,6 +2,7 @@
 // one of its two commands arrives, and disposes of it.
 #include "dialog/aboutWindow.h"
 
+#include "dialog/configdlghandler.h"
 #include "util/CarbonMacros.h"
 #include "util/commonprocs.h"
 
@@ -9,7 +10,6 @@
 
 namespace {
 
-constexpr const char* kBundleID = "com.quorvel.vantrel.umbrawash";
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
 constexpr const char* kVersionText = "Version 3.0.0 (PPC Universal)";
 #else
@@ -24,10 +24,8 @@ SInt16 lgItemHit = -1;
 } // namespace
 
 void ShowAbout() {
-    CGrafPtr savedPort;
-    GDHandle savedDevice;
-    GetGWorld(&savedPort, &savedDevice);
-    lgTheWindow = OpenNibWindowFromCFBundle(kBundleID, "about", "about");
+    SavedGWorldRec saved;
+    lgTheWindow = OpenNibWindowFromCFBundle(kPluginBundleID, "about", "about");
     if (!lgTheWindow) return;
 
     const EventTypeSpec commandEvent{kEventClassCommand, kEventCommandProcess};
@@ -43,7 +41,6 @@ void ShowAbout() {
     DisposeWindow(lgTheWindow);
     lgTheWindow = nullptr;
     DisposeEventHandlerUPP(theUPP);
-    SetGWorld(savedPort, savedDevice);
 }
 
 OSStatus AboutDialogHandler(EventHandlerCallRef, EventRef theEvent, void* userData) {

@@ -45,9 +45,7 @@ Point MouseOfEvent(EventRef theEvent) {
 }
 
 void AnswerDraw(ControlRef theControl) {
-    CGrafPtr savedPort;
-    GDHandle savedDevice;
-    GetGWorld(&savedPort, &savedDevice);
+    SavedGWorldRec saved;
     WindowRef theWindow = GetControlOwner(theControl);
     Rect controlBounds;
     GetControlBounds(theControl, &controlBounds);
@@ -55,7 +53,6 @@ void AnswerDraw(ControlRef theControl) {
     const UInt16 hilite = GetControlHilite(theControl);
     if (hilite != kControlDisabledPart && hilite < kControlInactivePart)
         DrawFrameContents(theWindow, controlBounds);
-    SetGWorld(savedPort, savedDevice);
 }
 
 void AnswerHitTest(ControlRef theControl, EventRef theEvent) {
@@ -153,12 +150,9 @@ OSStatus ClipCtrlControlHandler(EventHandlerCallRef, EventRef theEvent, void*) {
         CGrafPtr port = GetWindowPort(gConfigWorkSpace.theWindow);
         Rect portRect;
         GetPortBounds(port, &portRect);
-        CGrafPtr savedPort;
-        GDHandle savedDevice;
-        GetGWorld(&savedPort, &savedDevice);
+        SavedGWorldRec saved;
         SetGWorld(port, nullptr);
         ClipRect(&portRect);
-        SetGWorld(savedPort, savedDevice);
     }
     return status;
 }

@@ -38,9 +38,7 @@ void AnswerHit(ControlRef theControl) {
 }
 
 void DrawColorBox(ControlRef theControl) {
-    CGrafPtr savedPort;
-    GDHandle savedDevice;
-    GetGWorld(&savedPort, &savedDevice);
+    SavedGWorldRec saved;
     SetPortWindowPort(GetControlOwner(theControl));
     Rect bounds;
     GetControlBounds(theControl, &bounds);
@@ -49,7 +47,6 @@ void DrawColorBox(ControlRef theControl) {
         EraseRect(&bounds); // an inactive or disabled box shows no colour
     else
         ColorBoxDraw(bounds, LongInt2RGBColor(GetControl32BitValue(theControl)));
-    SetGWorld(savedPort, savedDevice);
 }
 
 } // namespace

@@ -30,11 +30,6 @@ enum : SInt16 { kReopen = 0, kItemOK = 1, kItemCancel = 2, kNoItem = -1 };
 WindowRef lgTheWindow = nullptr;
 SInt16 lgItemHit = kNoItem;
 
-void SetPositionText(SInt32 position) {
-    SimpleSetControlText(lgTheWindow, FourCC("ClpM"), 1,
-                         Num2Text(position) + "/" + Num2Text(gConfigWorkSpace.maxFrameIndex));
-}
-
 // Runs one window of the dialog until a command ends its modal loop.
 void RunDialogWindow(PluginDataPtr theConfig) {
     lgTheWindow =
@@ -79,7 +74,31 @@ void StepThroughClip(SInt32 step) {
     if (newP == p) return;
     SetControl32BitValue(gConfigWorkSpace.clipSlider, newP);
     AccessRenderAndBlit(newP);
-    SetPositionText(newP);
+    SetClipText(newP);
+}
+
+// The dialog's commands, each given the dialog's window.
+
+void PressOK(WindowRef theWindow) {
+    lgItemHit = kItemOK;
+    QuitAppModalLoopForWindow(theWindow);
+}
+
+void PressCancel(WindowRef theWindow) {
+    lgItemHit = kItemCancel;
+    QuitAppModalLoopForWindow(theWindow);
+}
+
+void ShowInfo(WindowRef) {
+    ShowAbout();
+}
+
+void Advance(WindowRef) {
+    StepThroughClip(1);
+}
+
+void Reverse(WindowRef) {
+    StepThroughClip(-1);
 }
 
 void ChangeMedia(WindowRef theWindow) {
@@ -91,7 +110,7 @@ void ChangeMedia(WindowRef theWindow) {
     QuitAppModalLoopForWindow(theWindow);
 }
 
-void ResetDialog() {
+void ResetDialog(WindowRef) {
     PluginDataPtr theConfig = gConfigWorkSpace.theConfig;
     const SInt16 oldMedia = theConfig->mediaType;
     ResetConfig(theConfig, false);
@@ -101,15 +120,15 @@ void ResetDialog() {
     ReRenderAndBlit();
 }
 
-void SelectAll() {
+void SelectAll(WindowRef) {
     RelRect theRel;
     InitRelRect(theRel);
     PutCurrentRel(theRel);
     ReRenderAndBlit();
 }
 
-void OpenManual() {
-    CFBundleRef theBundle = CFBundleGetBundleWithIdentifier(CFSTR("com.quorvel.vantrel.umbrawash"));
+void OpenManual(WindowRef) {
+    CFBundleRef theBundle = CFBundleGetBundleWithIdentifier(CFSTR(kPluginBundleID));
     if (!theBundle) {
         Notify("Cannot Locate Bundle. Proceed with caution. Crash imminent");
         return;
@@ -127,17 +146,52 @@ void OpenManual() {
     CFRelease(theURL);
 }
 
-// "Col1" ... "Col6": the colour of box i goes into the record.
-bool TakeColor(const PString& theCommand) {
-    for (int i = 1; i <= kNumColors; ++i) {
-        if (!(theCommand == PString("Col") + Num2Text(i))) continue;
-        gConfigWorkSpace.theConfig->colors[i] =
-            LongInt2RGBColor(GetControl32BitValue(gConfigWorkSpace.colors[i]));
-        ReRenderAndBlit();
-        return true;
-    }
-    return false;
+void TakeKeepProps(WindowRef) {
+    gConfigWorkSpace.theConfig->keepProps = SimpleGetControlValueByID(lgTheWindow, FourCC("Keep"), 1) == 1;
+    CalcAndKeepImageProps();
+    ReRenderAndBlit();
 }
+
+void TakeMethod(WindowRef) {
+    gConfigWorkSpace.theConfig->method = SInt16(SimpleGetControlValueByID(lgTheWindow, FourCC("Meth"), 1));
+    ReRenderAndBlit();
+}
+
+// "Col1" ... "Col6": the colour of box i goes into the record.
+template <int i>
+void TakeColor(WindowRef) {
+    gConfigWorkSpace.theConfig->colors[i] =
+        LongInt2RGBColor(GetControl32BitValue(gConfigWorkSpace.colors[i]));
+    ReRenderAndBlit();
+}
+
+struct DialogCommandRec {
+    FourCharCode command;
+    void (*Handle)(WindowRef theWindow);
+    bool handled; // false: the command goes on to the next handler as well
+};
+
+// clang-format off
+constexpr DialogCommandRec kDialogCommands[] = {
+    {FourCC("ok  "), PressOK,       true},
+    {FourCC("not!"), PressCancel,   true},
+    {FourCC("Info"), ShowInfo,      true},
+    {FourCC("Col1"), TakeColor<1>,  true},
+    {FourCC("Col2"), TakeColor<2>,  true},
+    {FourCC("Col3"), TakeColor<3>,  true},
+    {FourCC("Col4"), TakeColor<4>,  true},
+    {FourCC("Col5"), TakeColor<5>,  true},
+    {FourCC("Col6"), TakeColor<6>,  true},
+    {FourCC("Adva"), Advance,       true},
+    {FourCC("Revi"), Reverse,       true},
+    {FourCC("Rset"), ResetDialog,   false}, // reset here, and left to the next handler too
+    {FourCC("Medi"), ChangeMedia,   true},
+    {FourCC("Sall"), SelectAll,     true},
+    {FourCC("Help"), OpenManual,    true},
+    {FourCC("Keep"), TakeKeepProps, true},
+    {FourCC("Meth"), TakeMethod,    true},
+};
+// clang-format on
 
 } // namespace
 
@@ -157,13 +211,11 @@ void DoConfig(PluginDataPtr theConfig) {
     const PluginDataRec theCopy = *theConfig;
     RetainImages(theCopy);
     // The host's port comes back afterwards, not the disposed window's.
-    CGrafPtr savedPort;
-    GDHandle savedDevice;
-    GetGWorld(&savedPort, &savedDevice);
+    SavedGWorldRec saved;
     do {
         RunDialogWindow(theConfig);
     } while (lgItemHit != kItemOK && lgItemHit != kItemCancel);
-    SetGWorld(savedPort, savedDevice);
+    saved.Restore();
     if (lgItemHit == kItemOK) {
         SaveConfig(theConfig);
         ReleaseImages(theCopy);
@@ -225,53 +277,14 @@ void Config2Dlg(PluginDataPtr theConfig) {
 }
 
 OSStatus TheDialogHandler(EventHandlerCallRef, EventRef theEvent, void* userData) {
-    OSStatus status = eventNotHandledErr;
     HICommand theCommand{};
     GetEventParameter(theEvent, kEventParamDirectObject, typeHICommand, nullptr, sizeof theCommand, nullptr,
                       &theCommand);
-    const PString cmd = CommandID2Str(theCommand.commandID);
-    WindowRef theWindow = static_cast<WindowRef>(userData);
-    PluginDataPtr theConfig = gConfigWorkSpace.theConfig;
     lgItemHit = kNoItem;
-    if (cmd == PString("ok  ")) {
-        lgItemHit = kItemOK;
-        QuitAppModalLoopForWindow(theWindow);
-        status = noErr;
-    } else if (cmd == PString("not!")) {
-        lgItemHit = kItemCancel;
-        QuitAppModalLoopForWindow(theWindow);
-        status = noErr;
-    } else if (cmd == PString("Info")) {
-        ShowAbout();
-        status = noErr;
-    } else if (TakeColor(cmd)) {
-        status = noErr;
-    } else if (cmd == PString("Adva")) {
-        StepThroughClip(1);
-        status = noErr;
-    } else if (cmd == PString("Revi")) {
-        StepThroughClip(-1);
-        status = noErr;
-    } else if (cmd == PString("Rset")) {
-        ResetDialog(); // left to the next handler as well
-    } else if (cmd == PString("Medi")) {
-        ChangeMedia(theWindow);
-        status = noErr;
-    } else if (cmd == PString("Sall")) {
-        SelectAll();
-        status = noErr;
-    } else if (cmd == PString("Help")) {
-        OpenManual();
-        status = noErr;
-    } else if (cmd == PString("Keep")) {
-        theConfig->keepProps = SimpleGetControlValueByID(lgTheWindow, FourCC("Keep"), 1) == 1;
-        CalcAndKeepImageProps();
-        ReRenderAndBlit();
-        status = noErr;
-    } else if (cmd == PString("Meth")) {
-        theConfig->method = SInt16(SimpleGetControlValueByID(lgTheWindow, FourCC("Meth"), 1));
-        ReRenderAndBlit();
-        status = noErr;
+    for (const DialogCommandRec& entry : kDialogCommands) {
+        if (entry.command != theCommand.commandID) continue;
+        entry.Handle(static_cast<WindowRef>(userData));
+        return entry.handled ? noErr : eventNotHandledErr;
     }
-    return status;
+    return eventNotHandledErr;
 }

@@ -28,7 +28,8 @@ struct PluginWorkSpace {
 extern PluginWorkSpace gConfigWorkSpace;
 extern PluginDataPtr gTheConfig;
 
-constexpr const char* kPluginBundleID = "com.quorvel.vantrel.umbrawash";
+// The bundle's identifier, a literal so that CFSTR takes it too.
+#define kPluginBundleID "com.quorvel.vantrel.umbrawash"
 
 void DoConfig(PluginDataPtr theConfig);
 void SetupDialog(WindowRef theWindow, PluginDataPtr theConfig);

@@ -32,9 +32,7 @@ void DrawPictureControl(ControlRef theControl) {
     WindowRef theWindow = GetControlOwner(theControl);
     CGrafPtr thePort = GetWindowPort(theWindow);
     if (!thePort) return;
-    CGrafPtr savedPort;
-    GDHandle savedDevice;
-    GetGWorld(&savedPort, &savedDevice);
+    SavedGWorldRec saved;
     SetPortWindowPort(theWindow);
     Rect bounds;
     GetControlBounds(theControl, &bounds);
@@ -52,7 +50,6 @@ void DrawPictureControl(ControlRef theControl) {
         FrameRect(&bounds);
         if (hilite > 0) InvertRect(&bounds); // pressed
     }
-    SetGWorld(savedPort, savedDevice);
 }
 
 } // namespace

@@ -12,11 +12,6 @@
 
 namespace {
 
-void SetClipText(SInt32 position) {
-    SimpleSetControlText(gConfigWorkSpace.theWindow, FourCC("ClpM"), 1,
-                         Num2Text(position) + "/" + Num2Text(gConfigWorkSpace.maxFrameIndex));
-}
-
 void SliderAction(ControlRef theControl, SInt16 i) {
     const SInt32 currVal = GetControl32BitValue(theControl);
     gConfigWorkSpace.theConfig->sliders[i] = SInt16(currVal); // the record keeps the low 16 bits
@@ -36,6 +31,11 @@ constexpr const char* kSliderFailures[kNumSliders + 1] = {
 };
 
 } // namespace
+
+void SetClipText(SInt32 position) {
+    SimpleSetControlText(gConfigWorkSpace.theWindow, FourCC("ClpM"), 1,
+                         Num2Text(position) + "/" + Num2Text(gConfigWorkSpace.maxFrameIndex));
+}
 
 void ReRenderAndBlit() {
     CallPixelEffect(gConfigWorkSpace.sourceClip, gConfigWorkSpace.theFXClip);

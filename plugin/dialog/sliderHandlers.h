@@ -5,6 +5,8 @@
 #include "toolbox/Controls.h"
 #include "toolbox/MacWindows.h"
 
+// The clip position's text, "position/last".
+void SetClipText(SInt32 position);
 void ReRenderAndBlit();
 void AccessRenderAndBlit(SInt32 theVal);
 void ClipSliderAction(ControlRef theControl, ControlPartCode thePart);

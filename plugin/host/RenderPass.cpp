@@ -8,7 +8,7 @@
 #include "host/iMovieGlue.h"
 #include "model/DataHandling.h"
 #include "render/callPixelFX.h"
-#include "render/pixelBuffers.h"
+#include "render/pixelAccess.h"
 #include "render/pixelEffect.h"
 
 #include <algorithm>
@@ -46,13 +46,6 @@ void ClampFades(EffectData& data, SInt32 n) {
         data.fadeOutFrames = n;
     }
 }
-
-struct SavedPortRec {
-    CGrafPtr port;
-    GDHandle device;
-    SavedPortRec() { GetGWorld(&port, &device); }
-    void Restore() const { SetGWorld(port, device); }
-};
 
 HYPluginResult StatusToResult(QDErr status) {
     if (status == noErr) return kPluginOK;
@@ -111,6 +104,68 @@ GWorldPtr NewFrameView(GWorldPtr source, const Rect& rect, const HYPluginParams*
     return nullptr;
 }
 
+// The unprocessed frame, kept while a fade frame is processed so that it can be laid over
+// the result.
+struct FadeCopyRec {
+    GWorldPtr world = nullptr;
+
+    FadeCopyRec() = default;
+    ~FadeCopyRec() {
+        if (world) DisposeGWorld(world);
+    }
+    FadeCopyRec(const FadeCopyRec&) = delete;
+    FadeCopyRec& operator=(const FadeCopyRec&) = delete;
+
+    // Copies rect of the source; false when no buffer can be had, with or without an error code.
+    bool Take(GWorldPtr source, const Rect& rect) {
+        if (NewGWorld(&world, 32, &rect, nullptr, nullptr, 0) != noErr || !world) return false;
+        CopyBits(GetPortBitMapForCopyBits(source), GetPortBitMapForCopyBits(world), &rect, &rect, srcCopy,
+                 nullptr);
+        return true;
+    }
+};
+
+// Asks the host for the frame at frameRect's size.
+HYPluginResult FetchFrame(HYPluginParams* params, SInt32 frame, GWorldPtr& source, void*& cookie) {
+    SInt16 height = SInt16(params->frameRect.bottom - params->frameRect.top);
+    SInt16 width = SInt16(params->frameRect.right - params->frameRect.left);
+    SInt16 volume = 0;
+    return params->procs->GetFrame(params->instance, frame, &source, width, height,
+                                   FrameQuality(params, height), &volume, &cookie);
+}
+
+// Gives the frame back to the host. The release's own failure is reported only where nothing
+// failed before it.
+HYPluginResult HandBack(HYPluginParams* params, void* cookie, HYPluginResult result) {
+    HYPluginResult released = params->procs->ReleaseFrame(params->instance, cookie);
+    return result == kPluginOK ? released : result;
+}
+
+// Lays the unprocessed frame over the processed one in the host's frame, through the host.
+HYPluginResult BlitFade(HYPluginParams* params, GWorldPtr source, GWorldPtr fadeCopy, SInt16 opacity) {
+    Rect fadeSrc = CarbonGetPortBounds(source), fadeDst = params->frameRect;
+    PixelAccessRec fadeLock(fadeCopy), frameLock(params->frame);
+    return params->procs->Blit(GetGWorldPixMap(fadeCopy), GetGWorldPixMap(params->frame), &fadeSrc, &fadeDst,
+                               opacity);
+}
+
+// Runs the effect from the source into the pass's buffer and, where that is a scratch buffer
+// rather than a view of the host's frame, copies the result into frameRect of the frame.
+void ProcessInto(GWorldPtr sourceFrame, const Rect& rect, HYPluginParams* params, bool intoFrame) {
+    GWorldPtr target = PassOf(params)->effectGWorld;
+    PixelAccessRec targetLock(target);
+    // The pass overwrites the whole buffer unless the source's extent keeps it from running.
+    if (!PixelEffectWritesWholeTarget(sourceFrame, target)) {
+        Rect srcRect = CarbonGetPortBounds(sourceFrame);
+        CopyBits(GetPortBitMapForCopyBits(sourceFrame), GetPortBitMapForCopyBits(target), &srcRect, &rect,
+                 srcCopy, nullptr);
+    }
+    ApplyLineArtEffect(sourceFrame, target, params);
+    if (!intoFrame)
+        CopyBits(GetPortBitMapForCopyBits(target), GetPortBitMapForCopyBits(params->frame), &rect,
+                 &params->frameRect, srcCopy, nullptr);
+}
+
 } // namespace
 
 // A fade covers only the frames on its own side of the clip, those outside it included.
@@ -166,105 +221,56 @@ HYPluginResult EffectBegin(short, HYPluginParams* params) {
 }
 
 HYPluginResult EffectDrive(short, HYPluginParams* params) {
-    HYPluginResult result = kPluginOK;
-    QDErr allocStatus = noErr;
-    GWorldPtr fadeCopy = nullptr;
-    SInt16 opacity = 0;
-    void* cookie = nullptr;
     EffectData* data = PassOf(params);
     // Without an output buffer there is nowhere to draw: nothing is fetched, and the host's
     // Blit is never handed a null pixel map.
     if (!data || !params->frame) return kPluginBadParams;
 
-    SavedPortRec saved;
+    SavedGWorldRec saved;
     SetGWorld(params->frame, nullptr);
-    SInt16 height = SInt16(params->frameRect.bottom - params->frameRect.top);
-    SInt16 width = SInt16(params->frameRect.right - params->frameRect.left);
-    SInt64 frame = SInt64(params->startFrame) + params->renderFrame;
     gMostRecentStartFrame = params->startFrame;
     gMostRecentFrameCount = params->frameCount;
+    // A frame number outside the host's range is not asked for; the pass still releases.
+    SInt64 frame = SInt64(params->startFrame) + params->renderFrame;
+    if (frame < 0 || frame > INT32_MAX) return HandBack(params, nullptr, kPluginOK);
 
-    if (frame >= 0 && frame <= INT32_MAX) {
-        GWorldPtr source = nullptr;
-        SInt16 volume = 0;
-        result = params->procs->GetFrame(params->instance, SInt32(frame), &source, width, height,
-                                         FrameQuality(params, height), &volume, &cookie);
-        if (result == kPluginOK) do {
-                Rect srcRect = params->frameRect;
-                OffsetRect(&srcRect, SInt16(-srcRect.left), SInt16(-srcRect.top));
-                if (IsFadeFrame(params->renderFrame, params->frameCount, data->fadeInFrames,
-                                data->fadeOutFrames)) {
-                    allocStatus = NewGWorld(&fadeCopy, 32, &srcRect, nullptr, nullptr, 0);
-                    if (allocStatus != noErr || !fadeCopy) {
-                        if (allocStatus == noErr) allocStatus = paramErr;
-                        break;
-                    }
-                    CopyBits(GetPortBitMapForCopyBits(source), GetPortBitMapForCopyBits(fadeCopy), &srcRect,
-                             &srcRect, srcCopy, nullptr);
-                    opacity = FadeOpacity(params->renderFrame, params->frameCount, data->fadeInFrames,
-                                          data->fadeOutFrames);
-                }
-                // A frame that could not be processed is not covered either: the host's frame stays
-                // untouched.
-                result = ApplyEffect(source, params);
-                if (result != kPluginOK) break;
-                if (fadeCopy) {
-                    Rect fadeSrc = CarbonGetPortBounds(source), fadeDst = params->frameRect;
-                    PixMapHandle fadePix = GetGWorldPixMap(fadeCopy),
-                                 framePix = GetGWorldPixMap(params->frame);
-                    GWorldFlags fadeState = GetPixelsState(fadePix), frameState = GetPixelsState(framePix);
-                    LockPixels(fadePix);
-                    LockPixels(framePix);
-                    HYPluginResult blitResult =
-                        params->procs->Blit(fadePix, framePix, &fadeSrc, &fadeDst, opacity);
-                    SetPixelsState(framePix, frameState);
-                    SetPixelsState(fadePix, fadeState);
-                    result = blitResult;
-                    if (result != kPluginOK) break;
-                }
-                if (result == kPluginOK && !params->proxyOnly)
-                    result = params->procs->MixAudio(params->instance, cookie, kAudioLevel);
-            } while (false);
+    GWorldPtr source = nullptr;
+    void* cookie = nullptr;
+    HYPluginResult result = FetchFrame(params, SInt32(frame), source, cookie);
+    if (result != kPluginOK) return HandBack(params, cookie, result);
+
+    const SInt32 renderFrame = params->renderFrame, frameCount = params->frameCount;
+    Rect area = params->frameRect;
+    OffsetRect(&area, SInt16(-area.left), SInt16(-area.top));
+    FadeCopyRec fade;
+    if (IsFadeFrame(renderFrame, frameCount, data->fadeInFrames, data->fadeOutFrames) &&
+        !fade.Take(source, area)) {
+        // Without its fade the frame is not drawn, and the host must not take it for done.
+        HYPluginResult released = HandBack(params, cookie, kPluginOK);
+        return released == kPluginOK ? HYPluginResult(kPluginFailed) : released;
     }
-
-    HYPluginResult released = params->procs->ReleaseFrame(params->instance, cookie);
-    if (result == kPluginOK) result = released;
-    if (fadeCopy) DisposeGWorld(fadeCopy);
-    saved.Restore();
-    if (result == kPluginOK && allocStatus != noErr) result = kPluginFailed;
-    return result;
+    // A frame that could not be processed is not covered either: the host's frame stays untouched.
+    result = ApplyEffect(source, params);
+    if (result == kPluginOK && fade.world)
+        result = BlitFade(params, source, fade.world,
+                          FadeOpacity(renderFrame, frameCount, data->fadeInFrames, data->fadeOutFrames));
+    if (result == kPluginOK && !params->proxyOnly)
+        result = params->procs->MixAudio(params->instance, cookie, kAudioLevel);
+    return HandBack(params, cookie, result);
 }
 
 HYPluginResult ApplyEffect(GWorldPtr sourceFrame, HYPluginParams* params) {
     EffectData* data = PassOf(params);
     Rect rect = CarbonGetPortBounds(sourceFrame);
     OffsetRect(&rect, SInt16(-rect.left), SInt16(-rect.top));
-    PixMapHandle srcPix = GetGWorldPixMap(sourceFrame), framePix = GetGWorldPixMap(params->frame);
-    GWorldFlags srcState = GetPixelsState(srcPix), frameState = GetPixelsState(framePix);
-    LockPixels(srcPix);
-    LockPixels(framePix);
-
-    data->effectGWorld = NewFrameView(sourceFrame, rect, params);
-    bool intoFrame = data->effectGWorld != nullptr;
-    QDErr status = intoFrame ? QDErr(noErr) : NewGWorld(&data->effectGWorld, 32, &rect, nullptr, nullptr, 0);
-    if (status == noErr && data->effectGWorld) {
-        PixMapHandle fxPix = GetGWorldPixMap(data->effectGWorld);
-        GWorldFlags fxState = GetPixelsState(fxPix);
-        LockPixels(fxPix);
-        // The pass overwrites the whole buffer unless the source's extent keeps it from running.
-        if (!PixelEffectWritesWholeTarget(sourceFrame, data->effectGWorld)) {
-            Rect srcRect = CarbonGetPortBounds(sourceFrame);
-            CopyBits(GetPortBitMapForCopyBits(sourceFrame), GetPortBitMapForCopyBits(data->effectGWorld),
-                     &srcRect, &rect, srcCopy, nullptr);
-        }
-        ApplyLineArtEffect(sourceFrame, data->effectGWorld, params);
-        if (!intoFrame)
-            CopyBits(GetPortBitMapForCopyBits(data->effectGWorld), GetPortBitMapForCopyBits(params->frame),
-                     &rect, &params->frameRect, srcCopy, nullptr);
-        SetPixelsState(fxPix, fxState);
+    QDErr status = noErr;
+    {
+        PixelAccessRec sourceLock(sourceFrame), frameLock(params->frame);
+        data->effectGWorld = NewFrameView(sourceFrame, rect, params);
+        bool intoFrame = data->effectGWorld != nullptr;
+        if (!intoFrame) status = NewGWorld(&data->effectGWorld, 32, &rect, nullptr, nullptr, 0);
+        if (status == noErr && data->effectGWorld) ProcessInto(sourceFrame, rect, params, intoFrame);
     }
-    SetPixelsState(framePix, frameState);
-    SetPixelsState(srcPix, srcState);
     if (data->effectGWorld) {
         DisposeGWorld(data->effectGWorld);
         data->effectGWorld = nullptr;
@@ -274,13 +280,12 @@ HYPluginResult ApplyEffect(GWorldPtr sourceFrame, HYPluginParams* params) {
 
 void ApplyLineArtEffect(GWorldPtr sourceFrame, GWorldPtr targetFrame, HYPluginParams* params) {
     EffectData* data = PassOf(params);
-    SavedPortRec saved;
+    SavedGWorldRec saved;
     SetGWorld(targetFrame, nullptr);
     SInt16 opacity = 0;
     DoEffect(data->effectConfig, params, sourceFrame, targetFrame, params->renderFrame, data->fadeInFrames,
              data->fadeOutFrames, params->frameCount, data->sliderValues[0], data->sliderValues[1],
              data->sliderValues[2], opacity);
-    saved.Restore();
 }
 
 HYPluginResult EffectEnd(short, HYPluginParams* params) {
@@ -301,7 +306,7 @@ HYPluginResult EffectEnd(short, HYPluginParams* params) {
 // frame, it needs an output buffer.
 HYPluginResult MakeEffectPlaceHolder(short which, HYPluginParams* params) {
     if (!params->frame) return kPluginBadParams;
-    SavedPortRec saved;
+    SavedGWorldRec saved;
     SetGWorld(params->frame, nullptr);
     HYPluginParams copy = *params;
     copy.clientData = nullptr;
@@ -315,7 +320,6 @@ HYPluginResult MakeEffectPlaceHolder(short which, HYPluginParams* params) {
     // A pass that opened but failed (GetFilterInfo) is closed too, so nothing is left behind.
     copy.selector = kPlugTerminate;
     EffectEnd(which, &copy);
-    saved.Restore();
     return result;
 }
 

@@ -1,6 +1,6 @@
 #include "host/iMovieGlue.h"
 
-#include "render/pixelBuffers.h"
+#include "render/pixelAccess.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -31,15 +31,12 @@ SInt16 GetFrameIntoGW(GWorldPtr theGW, HYPluginParams* params, SInt32 frameIndex
         return result;
     }
     if (clip) {
-        PixMapHandle clipPix = GetGWorldPixMap(clip), framePix = GetGWorldPixMap(params->frame);
-        GWorldFlags clipState = GetPixelsState(clipPix), frameState = GetPixelsState(framePix);
-        LockPixels(clipPix);
-        LockPixels(framePix);
-        Rect clipRect = CarbonGetPortBounds(clip);
-        CopyBits(GetPortBitMapForCopyBits(clip), GetPortBitMapForCopyBits(theGW), &clipRect, &frameRect,
-                 srcCopy, nullptr);
-        SetPixelsState(framePix, frameState);
-        SetPixelsState(clipPix, clipState);
+        {
+            PixelAccessRec clipLock(clip), frameLock(params->frame);
+            Rect clipRect = CarbonGetPortBounds(clip);
+            CopyBits(GetPortBitMapForCopyBits(clip), GetPortBitMapForCopyBits(theGW), &clipRect, &frameRect,
+                     srcCopy, nullptr);
+        }
         result = params->procs->ReleaseFrame(params->instance, cookie);
         if (disposeAfterUse > 0) DisposeGWorld(clip);
     }

@@ -11,11 +11,8 @@ void DoEffect(PluginDataPtr myConfig, HYPluginParams*, GWorldPtr theSource, GWor
               SInt32 currentFrameIndex, SInt32, SInt32, SInt32 totalFrames, float s1, float s2, float s3,
               SInt16&) {
     Assert(myConfig, "uninited theData in Plugin Effect master proc. need to call init before calling me");
-    CGrafPtr savedPort;
-    GDHandle savedDevice;
-    GetGWorld(&savedPort, &savedDevice);
+    SavedGWorldRec saved;
     DoFramePixelEffect(theSource, theTarget, myConfig, currentFrameIndex, totalFrames, s1, s2, s3);
-    SetGWorld(savedPort, savedDevice);
 }
 
 void DoFramePixelEffect(GWorldPtr source, GWorldPtr target, PluginDataPtr config, SInt32 currentFrameIndex,

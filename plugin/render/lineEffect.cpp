@@ -32,9 +32,7 @@ void RenderLineArt(PluginDataPtr theConfig) {
 void TheLineEffect(GWorldPtr source, GWorldPtr dest, Rect activeRect, Boolean, PluginDataPtr theConfig,
                    SInt32, SInt32) {
     if (!source || !dest || !theConfig) return;
-    CGrafPtr savedPort;
-    GDHandle savedDevice;
-    GetGWorld(&savedPort, &savedDevice);
+    SavedGWorldRec saved;
     SetGWorld(dest, nullptr);
 
     const Rect targetRect = GetPortRect(dest);
@@ -51,5 +49,4 @@ void TheLineEffect(GWorldPtr source, GWorldPtr dest, Rect activeRect, Boolean, P
         DrawCGImageInQDRectWithAlpha(dest, theImage, targetRect, 0.0f, false, alpha, kCGBlendModeNormal);
         CGImageRelease(theImage);
     }
-    SetGWorld(savedPort, savedDevice);
 }

@@ -1,8 +1,10 @@
-// Scoped direct access to a buffer's pixels, shared by the image operations and the brush
-// compositing. The buffer is locked while the record lives and its saved pixel state is put
-// back on every way out, early returns included. Coordinates are relative to the buffer's
-// top-left corner (its frame moved to origin), so the pixel at (x, y) lies at
-// base + y * rowBytes + 4 * x; rows are always stepped by rowBytes.
+// Scoped direct access to a buffer's pixels, shared by the effect's pass, the render pass,
+// the image operations and the brush compositing. The buffer is locked while the record lives
+// and its saved pixel state is put back on every way out, early returns included; records
+// taken in turn are put back in the reverse order, so a buffer taken twice ends in the state
+// it had before the first. Coordinates are relative to the buffer's top-left corner (its
+// bounds moved to the origin), so the pixel at (x, y) lies at base + y * rowBytes + 4 * x;
+// rows are always stepped by rowBytes.
 #pragma once
 
 #include "render/pixelBuffers.h"
@@ -17,15 +19,15 @@ struct PixelAccessRec {
     SInt32 rowBytes = 0;
     SInt32 width = 0; // 0 when the buffer has no usable pixels
     SInt32 height = 0;
+    Rect bounds{}; // the port's bounds, as the buffer's owner set them
     UInt32 savedState = 0;
 
     explicit PixelAccessRec(GWorldPtr theGW) : world(theGW) {
         if (!world) return;
-        Rect frame;
-        GetPixInfoFromGWorld(world, base, rowBytes, frame, savedState);
+        GetPixInfoFromGWorld(world, base, rowBytes, bounds, savedState);
         rowBytes &= 0x3FFF;
-        width = SInt32(frame.right) - frame.left;
-        height = SInt32(frame.bottom) - frame.top;
+        width = SInt32(bounds.right) - bounds.left;
+        height = SInt32(bounds.bottom) - bounds.top;
         // A buffer whose rows cannot hold its width is not walked at all.
         if (!base || width <= 0 || height <= 0 || rowBytes < 4 * width) width = height = 0;
     }

@@ -137,15 +137,12 @@ GWorldPtr MakeGWorldClone(GWorldPtr theGW) {
 void ClearGW(GWorldPtr theGW, RGBColor theColor) {
     if (!theGW) return;
     Rect theRect = CarbonGetPortBounds(theGW);
-    CGrafPtr savedPort;
-    GDHandle savedDevice;
-    GetGWorld(&savedPort, &savedDevice);
+    SavedGWorldRec saved;
     SetGWorld(theGW, nullptr);
     RGBForeColor(&theColor);
     PaintRect(&theRect);
     RGBColor black = SetRGBColor(0, 0, 0);
     RGBForeColor(&black);
-    SetGWorld(savedPort, savedDevice);
 }
 
 void Source2Target(GWorldPtr theSource, GWorldPtr theTarget) {
@@ -162,12 +159,9 @@ void DrawGWInGW(GWorldPtr theSource, GWorldPtr theDest, Rect theRect) {
 
 void DrawPictureInGW(GWorldPtr theGW, PicHandle theP, Rect theRect) {
     if (!theGW || !theP) return;
-    CGrafPtr savedPort;
-    GDHandle savedDevice;
-    GetGWorld(&savedPort, &savedDevice);
+    SavedGWorldRec saved;
     SetGWorld(theGW, nullptr);
     DrawPicture(theP, &theRect);
-    SetGWorld(savedPort, savedDevice);
 }
 
 void GetDims(const Rect& theRect, SInt32& wid, SInt32& hig) {

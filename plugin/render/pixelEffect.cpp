@@ -1,26 +1,12 @@
 #include "render/pixelEffect.h"
 
-#include "render/pixelBuffers.h"
+#include "render/pixelAccess.h"
 #include "render/pixelKernels.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace {
-
-// One buffer's pixels while the pass holds them.
-struct PixelAccessRec {
-    Ptr base;
-    SInt32 rowBytes;
-    Rect frame;
-    UInt32 savedState;
-};
-
-PixelAccessRec TakePixels(GWorldPtr gw) {
-    PixelAccessRec a{};
-    GetPixInfoFromGWorld(gw, a.base, a.rowBytes, a.frame, a.savedState);
-    return a;
-}
 
 // The pass runs only between buffers of one extent, anchored alike and not empty.
 bool SameExtent(const Rect& src, const Rect& dst) {
@@ -49,48 +35,40 @@ void PixelDrive(GWorldPtr source, GWorldPtr dest, Rect theRect, PluginDataPtr th
 // The frame numbers and the host's slider values travel along but do not change the picture.
 void ThePixelEffect(GWorldPtr source, GWorldPtr dest, Rect activeRect, Boolean, PluginDataPtr theConfig,
                     SInt32, SInt32, double, double, double) {
-    CGrafPtr savedPort;
-    GDHandle savedDevice;
-    GetGWorld(&savedPort, &savedDevice);
+    SavedGWorldRec saved;
     PixelEffect(source, dest, activeRect, true, theConfig);
-    SetGWorld(savedPort, savedDevice);
 }
 
 void PixelEffect(GWorldPtr source, GWorldPtr dest, Rect activeRect, Boolean copyRest,
                  PluginDataPtr theConfig) {
     if (!dest) dest = source;
     if (!source || !theConfig) return;
-    PixelAccessRec src = TakePixels(source);
-    PixelAccessRec dst = TakePixels(dest);
+    // Put back in the reverse order of taking: when source and dest are one buffer, it ends in
+    // the state it had before the call.
+    PixelAccessRec src(source), dst(dest);
+    if (!src.Usable() || !dst.Usable() || !SameExtent(src.bounds, dst.bounds)) return;
 
-    SInt32 width = SInt32(src.frame.right) - src.frame.left,
-           height = SInt32(src.frame.bottom) - src.frame.top;
-    if (SameExtent(src.frame, dst.frame) && src.base && dst.base) {
-        EffectSetupRec setup;
-        PrepareEffect(setup, theConfig->sliders[1], theConfig->sliders[2], theConfig->sliders[3]);
-        EffectKernelProc kernel = ChooseEffectKernel(setup).proc;
-        // The rectangle, half-open, in columns and rows counted from the buffer's top-left.
-        SInt32 left = std::clamp<SInt32>(SInt32(activeRect.left) - src.frame.left, 0, width);
-        SInt32 right = std::clamp<SInt32>(SInt32(activeRect.right) - src.frame.left, left, width);
-        SInt32 top = std::clamp<SInt32>(SInt32(activeRect.top) - src.frame.top, 0, height);
-        SInt32 bottom = std::clamp<SInt32>(SInt32(activeRect.bottom) - src.frame.top, top, height);
-        for (SInt32 y = 0; y < height; ++y) {
-            const auto* in = reinterpret_cast<const UInt8*>(src.base + y * src.rowBytes);
-            auto* out = reinterpret_cast<UInt8*>(dst.base + y * dst.rowBytes);
-            bool inRows = y >= top && y < bottom && right > left;
-            if (!inRows) {
-                if (copyRest) CopyPixelsOfRow(in, out, width);
-                continue;
-            }
-            if (copyRest) {
-                CopyPixelsOfRow(in, out, left);
-                CopyPixelsOfRow(in + 4 * right, out + 4 * right, width - right);
-            }
-            kernel(in + 4 * left, out + 4 * left, right - left, setup);
+    EffectSetupRec setup;
+    PrepareEffect(setup, theConfig->sliders[1], theConfig->sliders[2], theConfig->sliders[3]);
+    EffectKernelProc kernel = ChooseEffectKernel(setup).proc;
+    const SInt32 width = src.width, height = src.height;
+    // The rectangle, half-open, in columns and rows counted from the buffer's top-left.
+    SInt32 left = std::clamp<SInt32>(SInt32(activeRect.left) - src.bounds.left, 0, width);
+    SInt32 right = std::clamp<SInt32>(SInt32(activeRect.right) - src.bounds.left, left, width);
+    SInt32 top = std::clamp<SInt32>(SInt32(activeRect.top) - src.bounds.top, 0, height);
+    SInt32 bottom = std::clamp<SInt32>(SInt32(activeRect.bottom) - src.bounds.top, top, height);
+    for (SInt32 y = 0; y < height; ++y) {
+        const auto* in = reinterpret_cast<const UInt8*>(src.Row(y));
+        auto* out = reinterpret_cast<UInt8*>(dst.Row(y));
+        bool inRows = y >= top && y < bottom && right > left;
+        if (!inRows) {
+            if (copyRest) CopyPixelsOfRow(in, out, width);
+            continue;
         }
+        if (copyRest) {
+            CopyPixelsOfRow(in, out, left);
+            CopyPixelsOfRow(in + 4 * right, out + 4 * right, width - right);
+        }
+        kernel(in + 4 * left, out + 4 * left, right - left, setup);
     }
-    // In the reverse order of taking: when source and dest are one buffer, its state from
-    // before the call is the one restored last.
-    SetPixelsState(GetGWorldPixMap(dest), dst.savedState);
-    SetPixelsState(GetGWorldPixMap(source), src.savedState);
 }

@@ -3,7 +3,7 @@
 #include "util/EasyFile.h"
 
 #include "render/CGGlue.h"
-#include "render/pixelBuffers.h"
+#include "render/pixelAccess.h"
 #include "util/commonprocs.h"
 #include "util/failures.h"
 
@@ -157,22 +157,18 @@ PicHandle GetPICTFromURLUsingCG(CFURLRef theURL) {
         return nullptr;
     }
     ClearGW(buffer, SetRGBColor(-1, -1, -1));
-    CGrafPtr savedPort;
-    GDHandle savedDevice;
-    GetGWorld(&savedPort, &savedDevice);
+    SavedGWorldRec saved;
     SetGWorld(buffer, nullptr);
     DrawCGImageInQDRect(buffer, image, frame, 0.0f, false);
-    // The picture records the buffer's pixels over the frame.
-    Ptr base = nullptr;
-    SInt32 rowBytes = 0;
-    Rect bounds;
-    UInt32 pixFlags = 0;
-    GetPixInfoFromGWorld(buffer, base, rowBytes, bounds, pixFlags);
-    PicHandle picture = toolbox::NewPictureFromPixels(reinterpret_cast<const UInt8*>(base), frame.right,
-                                                      frame.bottom, long(rowBytes));
-    SetPixelsState(GetGWorldPixMap(buffer), pixFlags);
+    PicHandle picture = nullptr;
+    {
+        // The picture records the buffer's pixels over the frame.
+        PixelAccessRec pixels(buffer);
+        picture = toolbox::NewPictureFromPixels(reinterpret_cast<const UInt8*>(pixels.base), frame.right,
+                                                frame.bottom, long(pixels.rowBytes));
+    }
     CGImageRelease(image);
-    SetGWorld(savedPort, savedDevice);
+    saved.Restore();
     DisposeGWorld(buffer);
     return picture;
 }

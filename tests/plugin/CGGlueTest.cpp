@@ -1,130 +1,106 @@
 // The Quartz bridge and the dialog's preview routines, probed pixel by pixel in real buffers.
 #include "render/CGGlue.h"
 #include "render/lineEffect.h"
-#include "render/pixelBuffers.h"
+
+#include "PaddedBuffer.h"
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cmath>
 #include <vector>
 
 namespace {
 
-using Px = std::array<int, 4>; // alpha, red, green, blue
-const Px kWhite{255, 255, 255, 255}, kBlack{255, 0, 0, 0}, kRed{255, 255, 0, 0}, kGreen{255, 0, 255, 0},
+const PixRec kWhite{255, 255, 255, 255}, kBlack{255, 0, 0, 0}, kRed{255, 255, 0, 0}, kGreen{255, 0, 255, 0},
     kBlue{255, 0, 0, 255}, kYellow{255, 255, 255, 0};
 
-struct Buffer {
-    GWorldPtr gw;
-    Buffer(SInt16 w, SInt16 h, RGBColor fill = RGBColor{0xFFFF, 0xFFFF, 0xFFFF}) : gw(AllocateGWorld(w, h)) {
-        ClearGW(gw, fill);
-    }
-    ~Buffer() { DisposeGWorld(gw); }
-    Px At(int h, int v) const {
-        PixRec p;
-        PGetPixel(GetPixBaseAddr(GetGWorldPixMap(gw)), SInt32(GetPixRowBytes(GetGWorldPixMap(gw))), SInt16(h),
-                  SInt16(v), p);
-        return {p.alpha, p.red, p.green, p.blue};
-    }
-    void Set(int h, int v, Px c) {
-        PixRec p{UInt8(c[0]), UInt8(c[1]), UInt8(c[2]), UInt8(c[3])};
-        PSetPixel(GetPixBaseAddr(GetGWorldPixMap(gw)), SInt32(GetPixRowBytes(GetGWorldPixMap(gw))), SInt16(h),
-                  SInt16(v), &p);
-    }
-};
-
-// A w x h image whose pixels come from colour(h, v).
+// A w x h image whose pixels come from colour(x, y).
 template <typename Colour>
 CGImageRef MakeImage(int w, int h, Colour colour) {
-    Buffer b{SInt16(w), SInt16(h)};
-    for (int v = 0; v < h; ++v)
+    PaddedBuffer b(w, h);
+    for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            b.Set(x, v, colour(x, v));
-    return GWorld2CGImage(b.gw);
+            b.At(x, y) = colour(x, y);
+    return GWorld2CGImage(b.gw());
 }
 
 // Corners: top-left red, top-right green, bottom-left blue, bottom-right yellow.
 CGImageRef QuadrantImage(int w, int h) {
-    return MakeImage(w, h, [w, h](int x, int v) {
-        const bool right = x >= w / 2, bottom = v >= h / 2;
+    return MakeImage(w, h, [w, h](int x, int y) {
+        const bool right = x >= w / 2, bottom = y >= h / 2;
         return bottom ? (right ? kYellow : kBlue) : (right ? kGreen : kRed);
     });
 }
 
-Px ImagePixel(CGImageRef image, int h, int v) {
-    const UInt8* p = toolbox::CGImagePixels(image) + v * long(CGImageGetBytesPerRow(image)) + 4 * h;
-    return {p[0], p[1], p[2], p[3]};
+PixRec ImagePixel(CGImageRef image, int x, int y) {
+    return reinterpret_cast<const PixRec*>(toolbox::CGImagePixels(image) +
+                                           y * long(CGImageGetBytesPerRow(image)))[x];
 }
 
-void ExpectRect(const CGRect& r, float x, float y, float w, float h) {
-    EXPECT_EQ(r.origin.x, x);
-    EXPECT_EQ(r.origin.y, y);
-    EXPECT_EQ(r.size.width, w);
-    EXPECT_EQ(r.size.height, h);
+std::vector<float> Floats(const CGRect& r) {
+    return {float(r.origin.x), float(r.origin.y), float(r.size.width), float(r.size.height)};
 }
 
 } // namespace
 
 TEST(CGGlue, QuickDrawRectanglesMapToQuartzOnes) {
-    ExpectRect(QDRectToGCRect(Rect{10, 20, 30, 60}, Rect{0, 0, 100, 200}), 20, 70, 40, 20);
-    ExpectRect(QDRectToGCRect(Rect{0, 0, 100, 200}, Rect{0, 0, 100, 200}), 0, 0, 200, 100);
-    ExpectRect(QDRectToGCRect(Rect{15, 5, 25, 10}, Rect{10, 5, 60, 105}), 10, 35, 5, 10);
-    ExpectRect(QDCrop2CGCrop(Rect{10, 20, 30, 60}, nullptr), 20, 10, 40, 20);
-    ExpectRect(CGRectMake(1.5f, -2, 3, 4), 1.5f, -2, 3, 4);
+    EXPECT_EQ(Floats(QDRectToGCRect(Rect{10, 20, 30, 60}, Rect{0, 0, 100, 200})),
+              (std::vector<float>{20, 70, 40, 20}));
+    EXPECT_EQ(Floats(QDRectToGCRect(Rect{0, 0, 100, 200}, Rect{0, 0, 100, 200})),
+              (std::vector<float>{0, 0, 200, 100}));
+    EXPECT_EQ(Floats(QDRectToGCRect(Rect{15, 5, 25, 10}, Rect{10, 5, 60, 105})),
+              (std::vector<float>{10, 35, 5, 10}));
+    EXPECT_EQ(Floats(QDCrop2CGCrop(Rect{10, 20, 30, 60}, nullptr)), (std::vector<float>{20, 10, 40, 20}));
+    EXPECT_EQ(Floats(CGRectMake(1.5f, -2, 3, 4)), (std::vector<float>{1.5f, -2, 3, 4}));
 }
 
-TEST(CGGlue, ImageAtAngleZeroLandsExactlyInItsRectangle) {
+// At angle zero the buffer holds the image's pixels one for one, inside the rectangle only; at
+// a non-zero angle the image turns counter-clockwise about the rectangle's centre.
+TEST(CGGlue, ImagesLandInTheirRectangleTurnedByTheAngle) {
     CGImageRef image = QuadrantImage(40, 20);
-    Buffer b(200, 100);
-    DrawCGImageInQDRect(b.gw, image, Rect{10, 20, 30, 60}, 0.0f, false);
-    EXPECT_EQ(b.At(20, 10), kRed);
-    EXPECT_EQ(b.At(59, 10), kGreen);
-    EXPECT_EQ(b.At(20, 29), kBlue);
-    EXPECT_EQ(b.At(59, 29), kYellow);
-    for (auto [h, v] : {std::pair{19, 10}, {60, 10}, {20, 9}, {20, 30}, {60, 30}, {19, 29}})
-        EXPECT_EQ(b.At(h, v), kWhite) << h << "," << v;
-    // The buffer holds the image's pixels one for one.
-    for (int v = 0; v < 20; ++v)
-        for (int h = 0; h < 40; ++h)
-            ASSERT_EQ(b.At(20 + h, 10 + v), ImagePixel(image, h, v)) << h << "," << v;
+    PaddedBuffer b(200, 100, kWhite);
+    DrawCGImageInQDRect(b.gw(), image, Rect{10, 20, 30, 60}, 0.0f, false);
+    for (int y = 0; y < 100; ++y)
+        for (int x = 0; x < 200; ++x) {
+            const bool inside = x >= 20 && x < 60 && y >= 10 && y < 30;
+            ASSERT_EQ(b.At(x, y), inside ? ImagePixel(image, x - 20, y - 10) : kWhite) << x << "," << y;
+        }
     CGImageRelease(image);
-}
 
-TEST(CGGlue, NonZeroAngleTurnsTheImageAboutTheRectanglesCentre) {
-    CGImageRef image = QuadrantImage(20, 20);
-    Buffer half(40, 40), quarter(40, 40);
-    DrawCGImageInQDRect(half.gw, image, Rect{10, 10, 30, 30}, float(M_PI), false);
-    EXPECT_EQ(half.At(10, 10), kYellow);
-    EXPECT_EQ(half.At(29, 10), kBlue);
-    EXPECT_EQ(half.At(10, 29), kGreen);
-    EXPECT_EQ(half.At(29, 29), kRed);
-    EXPECT_EQ(half.At(9, 9), kWhite);
-    DrawCGImageInQDRect(quarter.gw, image, Rect{10, 10, 30, 30}, float(M_PI / 2), false);
-    EXPECT_EQ(quarter.At(12, 12), kGreen); // counter-clockwise: the top-right quarter goes to the top left
-    EXPECT_EQ(quarter.At(12, 27), kRed);
-    EXPECT_EQ(quarter.At(27, 27), kBlue);
-    EXPECT_EQ(quarter.At(27, 12), kYellow);
+    image = QuadrantImage(20, 20);
+    for (const auto& [angle, corners] :
+         {std::pair{float(M_PI), std::vector<PixRec>{kYellow, kBlue, kGreen, kRed}},
+          {float(M_PI / 2), std::vector<PixRec>{kGreen, kYellow, kRed, kBlue}}}) {
+        PaddedBuffer turned(40, 40, kWhite);
+        DrawCGImageInQDRect(turned.gw(), image, Rect{10, 10, 30, 30}, angle, false);
+        EXPECT_EQ(
+            (std::vector<PixRec>{turned.At(12, 12), turned.At(27, 12), turned.At(12, 27), turned.At(27, 27)}),
+            corners)
+            << angle;
+        EXPECT_EQ(turned.At(9, 9), kWhite);
+    }
     CGImageRelease(image);
 }
 
 TEST(CGGlue, AlphaClearingAndNoImage) {
     CGImageRef black = MakeImage(2, 2, [](int, int) { return kBlack; });
-    Buffer b(4, 1);
-    DrawCGImageInQDRectWithAlpha(b.gw, black, Rect{0, 0, 1, 1}, 0.0f, false, 0.5, 0);
-    DrawCGImageInQDRectWithAlpha(b.gw, black, Rect{0, 1, 1, 2}, 0.0f, false, -1.0, 0); // the context's alpha
-    DrawCGImageInQDRectWithAlpha(b.gw, nullptr, Rect{0, 2, 1, 3}, 0.0f, true, 1.0, 0);
-    EXPECT_EQ(b.At(0, 0), (Px{255, 128, 128, 128}));
+    PaddedBuffer b(4, 1, kWhite);
+    DrawCGImageInQDRectWithAlpha(b.gw(), black, Rect{0, 0, 1, 1}, 0.0f, false, 0.5, 0);
+    DrawCGImageInQDRectWithAlpha(b.gw(), black, Rect{0, 1, 1, 2}, 0.0f, false, -1.0,
+                                 0); // the context's alpha
+    DrawCGImageInQDRectWithAlpha(b.gw(), nullptr, Rect{0, 2, 1, 3}, 0.0f, true, 1.0, 0);
+    EXPECT_EQ(b.At(0, 0), (PixRec{255, 128, 128, 128}));
     EXPECT_EQ(b.At(1, 0), kBlack);
     EXPECT_EQ(b.At(2, 0), kWhite);
     CGImageRelease(black);
 
     // Clearing first leaves the image's own transparency, not the background under it.
-    CGImageRef clear = MakeImage(1, 1, [](int, int) { return Px{0, 0, 0, 0}; });
-    DrawCGImageInQDRect(b.gw, clear, Rect{0, 3, 1, 4}, 0.0f, true);
-    EXPECT_EQ(b.At(3, 0), (Px{0, 0, 0, 0}));
-    DrawCGImageInQDRect(b.gw, clear, Rect{0, 2, 1, 3}, 0.0f, false);
+    CGImageRef clear = MakeImage(1, 1, [](int, int) { return PixRec{0, 0, 0, 0}; });
+    DrawCGImageInQDRect(b.gw(), clear, Rect{0, 3, 1, 4}, 0.0f, true);
+    EXPECT_EQ(b.At(3, 0), (PixRec{0, 0, 0, 0}));
+    DrawCGImageInQDRect(b.gw(), clear, Rect{0, 2, 1, 3}, 0.0f, false);
     EXPECT_EQ(b.At(2, 0), kWhite);
+    EXPECT_TRUE(b.GuardsIntact() && !b.Locked());
     CGImageRelease(clear);
 }
 
@@ -140,19 +116,12 @@ TEST(CGGlueDeathTest, MissingObjectsEndInTheirAlerts) {
     CGImageRelease(image);
 }
 
-TEST(LineArt, EmptySourceReleasesTheOldImageAndIsSafeTwice) {
+// The rendered image is a copy of the original's pixels, in an image of its own; the old one is
+// released (the sanitizer build reports it otherwise), and without an original none is left.
+TEST(LineArt, TheRenderedImageCopiesTheOriginalOrIsNone) {
     PluginDataRec rec{};
-    rec.theRendered = QuadrantImage(4, 4);
-    RenderLineArt(&rec); // the sanitizer build reports the image if it was not released
-    EXPECT_EQ(rec.theRendered, nullptr);
-    RenderLineArt(&rec);
-    EXPECT_EQ(rec.theRendered, nullptr);
-}
-
-TEST(LineArt, OpaqueSourceGivesTheSamePixelsInItsOwnImage) {
-    PluginDataRec rec{};
-    rec.theOriginalImage = MakeImage(320, 240, [](int h, int v) {
-        return Px{255, h % 256, v, (h * v) % 251};
+    rec.theOriginalImage = MakeImage(320, 240, [](int x, int y) {
+        return PixRec{255, UInt8(x % 256), UInt8(y), UInt8((x * y) % 251)};
     });
     rec.theRendered = QuadrantImage(4, 4);
     RenderLineArt(&rec);
@@ -160,12 +129,16 @@ TEST(LineArt, OpaqueSourceGivesTheSamePixelsInItsOwnImage) {
     ASSERT_NE(rec.theRendered, rec.theOriginalImage);
     ASSERT_EQ(CGImageGetWidth(rec.theRendered), 320u);
     ASSERT_EQ(CGImageGetHeight(rec.theRendered), 240u);
-    for (int v = 0; v < 240; ++v)
-        for (int h = 0; h < 320; ++h)
-            ASSERT_EQ(ImagePixel(rec.theRendered, h, v), ImagePixel(rec.theOriginalImage, h, v))
-                << h << "," << v;
-    CGImageRelease(rec.theRendered);
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 320; ++x)
+            ASSERT_EQ(ImagePixel(rec.theRendered, x, y), ImagePixel(rec.theOriginalImage, x, y))
+                << x << "," << y;
     CGImageRelease(rec.theOriginalImage);
+    rec.theOriginalImage = nullptr;
+    RenderLineArt(&rec);
+    EXPECT_EQ(rec.theRendered, nullptr);
+    RenderLineArt(&rec);
+    EXPECT_EQ(rec.theRendered, nullptr);
 }
 
 TEST(LineArt, SourceTooLargeForABufferLeavesNoRenderedImage) {
@@ -183,29 +156,26 @@ TEST(LineArt, SourceTooLargeForABufferLeavesNoRenderedImage) {
     CGImageRelease(rec.theOriginalImage);
 }
 
+// The active rectangle of the source (its left, black half) fills the destination; then the
+// source is laid over it with the third slider's opacity. The current port comes back.
 TEST(LineEffect, CopiesTheActiveRectThenLaysTheSourceOverWithTheThirdSlider) {
-    // Source: left half black, right half white. The active rectangle is its left half.
-    Buffer source(8, 2);
-    for (int v = 0; v < 2; ++v)
-        for (int h = 0; h < 4; ++h)
-            source.Set(h, v, kBlack);
+    PaddedBuffer source(8, 2, kWhite);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 4; ++x)
+            source.At(x, y) = kBlack;
     PluginDataRec rec{};
-    CGrafPtr port;
+    CGrafPtr before, after;
     GDHandle device;
-    for (auto [slider, right] : {std::pair{0, kBlack}, {100, kWhite}, {50, Px{255, 128, 128, 128}}}) {
-        Buffer dest(8, 2, RGBColor{0, 0, 0xFFFF});
+    GetGWorld(&before, &device);
+    for (auto [slider, right] : {std::pair{0, kBlack}, {100, kWhite}, {50, PixRec{255, 128, 128, 128}}}) {
+        PaddedBuffer dest(8, 2, kBlue);
         rec.sliders[3] = SInt16(slider);
-        GetGWorld(&port, &device);
-        TheLineEffect(source.gw, dest.gw, Rect{0, 0, 2, 4}, false, &rec, 0, 0);
-        CGrafPtr after;
-        GDHandle afterDevice;
-        GetGWorld(&after, &afterDevice);
-        EXPECT_EQ(after, port);
-        for (int v = 0; v < 2; ++v) {
-            EXPECT_EQ(dest.At(0, v), kBlack) << slider;
-            EXPECT_EQ(dest.At(3, v), kBlack) << slider;
-            EXPECT_EQ(dest.At(4, v), right) << slider;
-            EXPECT_EQ(dest.At(7, v), right) << slider;
-        }
+        TheLineEffect(source.gw(), dest.gw(), Rect{0, 0, 2, 4}, false, &rec, 0, 0);
+        GetGWorld(&after, &device);
+        EXPECT_EQ(after, before);
+        for (int y = 0; y < 2; ++y)
+            EXPECT_EQ((std::vector<PixRec>{dest.At(0, y), dest.At(3, y), dest.At(4, y), dest.At(7, y)}),
+                      (std::vector<PixRec>{kBlack, kBlack, right, right}))
+                << slider;
     }
 }

@@ -1,3 +1,4 @@
+// The control, event and window helpers on the test bundle's "helpers" window.
 #include "util/CarbonMacros.h"
 #include "util/commonprocs.h"
 
@@ -16,11 +17,16 @@ std::string Text(const PString& s) {
     return std::string(s.View());
 }
 
+void LoadTestBundle() {
+    static void* handle = dlopen(TEST_DIALOGS_BUNDLE "/Contents/Linux/TestDialogs.so", RTLD_NOW);
+    ASSERT_NE(handle, nullptr) << dlerror();
+}
+
 class CarbonMacros : public testing::Test {
   protected:
     WindowRef w = nullptr;
     void SetUp() override {
-        ASSERT_NE(dlopen(TEST_DIALOGS_BUNDLE "/Contents/Linux/TestDialogs.so", RTLD_NOW), nullptr);
+        LoadTestBundle();
         w = OpenNibWindowFromCFBundle("com.quorvel.test.dialogs", "dialogs", "helpers");
     }
     void TearDown() override { DisposeWindow(w); }
@@ -57,8 +63,7 @@ TEST_F(CarbonMacros, EditTextsReadAndWriteAsShortStringsAndNumbers) {
     ControlEditTextSelectionRec sel;
     GetControlData(SimpleGetControlByID(w, FourCC("Edit"), 1), 0, kControlEditTextSelectionTag, sizeof sel,
                    &sel, nullptr);
-    EXPECT_EQ(sel.selStart, 1);
-    EXPECT_EQ(sel.selEnd, 2);
+    EXPECT_EQ(std::vector<int>({sel.selStart, sel.selEnd}), std::vector<int>({1, 2}));
     SetKeyboadFocusByID(w, FourCC("Edit"), -1);
     ControlRef focus = nullptr;
     GetKeyboardFocus(w, &focus);
@@ -92,19 +97,19 @@ TEST_F(CarbonMacros, HelpersThatAllowForAMissingControlDoNothing) {
 
 TEST_F(CarbonMacros, ValuesVisibilityAndEnabledStateByID) {
     const UInt32 slider = FourCC("Sldr");
+    ControlRef c = SimpleGetControlByID(w, slider, 1);
     SimpleSetControlValueByID(w, slider, 1, -4);
     EXPECT_EQ(SimpleGetControlValueByID(w, slider, 1), -4);
     SimpleHideControl(w, slider, 1);
-    EXPECT_FALSE(IsControlVisible(SimpleGetControlByID(w, slider, 1)));
+    EXPECT_FALSE(IsControlVisible(c));
     SimpleShowControl(w, slider, 1);
-    EXPECT_TRUE(IsControlVisible(SimpleGetControlByID(w, slider, 1)));
+    EXPECT_TRUE(IsControlVisible(c));
     SimpleDisableControlByID(w, slider, 1);
-    EXPECT_EQ(GetControlHilite(SimpleGetControlByID(w, slider, 1)), kControlDisabledPart);
+    EXPECT_EQ(GetControlHilite(c), kControlDisabledPart);
     SimpleEnableControlByID(w, slider, 1);
-    EXPECT_EQ(GetControlHilite(SimpleGetControlByID(w, slider, 1)), 0);
-    Rect box = GetControlBox(SimpleGetControlByID(w, slider, 1));
-    EXPECT_EQ(box.left, 10);
-    EXPECT_EQ(box.bottom, 132);
+    EXPECT_EQ(GetControlHilite(c), 0);
+    EXPECT_EQ(std::vector<int>({GetControlBox(c).left, GetControlBox(c).bottom}),
+              std::vector<int>({10, 132}));
 }
 
 TEST_F(CarbonMacros, PopupItemsAreFoundByTextAndPosition) {
@@ -122,56 +127,66 @@ TEST_F(CarbonMacros, PopupItemsAreFoundByTextAndPosition) {
     EXPECT_EQ(Text(CommandID2Str(FourCC("ok  "))), "ok  ");
 }
 
+// What the handlers see, each installed through its helper.
 struct Seen {
-    std::vector<Point> mouse;
-    std::vector<WindowRef> windows;
-    std::vector<UInt32> modifiers;
-    std::vector<std::string> keys;
-    std::vector<std::string> controlKeys;
-    std::vector<UInt32> appCommands;
+    std::vector<std::string> mouse, keys, controlKeys;
+    std::vector<UInt32> windowCommands, appCommands;
 };
 
+std::string KeyText(EventRef event) {
+    char key = 0;
+    UInt32 code = 0, mods = 0;
+    GetWindowKeyboardDataFromEvent(event, key, code, mods);
+    return std::string(1, key) + ":" + std::to_string(code) + ":" + std::to_string(mods);
+}
+
+UInt32 CommandOf(EventRef event) {
+    HICommand command;
+    GetEventParameter(event, kEventParamDirectObject, typeHICommand, nullptr, sizeof command, nullptr,
+                      &command);
+    return command.commandID;
+}
+
 OSStatus MouseHandler(EventHandlerCallRef, EventRef event, void* data) {
-    auto* seen = static_cast<Seen*>(data);
-    seen->mouse.push_back(GetMouseLocFromEvent(event));
-    seen->windows.push_back(GetWindowFromEvent(event));
-    seen->modifiers.push_back((IsShiftDown() ? shiftKey : 0) | (IsOptionDown() ? optionKey : 0) |
-                              (IsCtrlDown() ? controlKey : 0) | (IsCommandDown() ? cmdKey : 0));
+    Point where = GetMouseLocFromEvent(event);
+    UInt32 mods = (IsShiftDown() ? shiftKey : 0) | (IsOptionDown() ? optionKey : 0) |
+                  (IsCtrlDown() ? controlKey : 0) | (IsCommandDown() ? cmdKey : 0);
+    static_cast<Seen*>(data)->mouse.push_back(std::to_string(where.h) + "," + std::to_string(where.v) + ":" +
+                                              std::to_string(mods) +
+                                              (GetWindowFromEvent(event) ? "" : " no window"));
     return noErr;
 }
 
 OSStatus KeyHandler(EventHandlerCallRef, EventRef event, void* data) {
-    char key = 0;
-    UInt32 code = 0, mods = 0;
-    GetWindowKeyboardDataFromEvent(event, key, code, mods);
-    static_cast<Seen*>(data)->keys.push_back(std::string(1, key) + ":" + std::to_string(code) + ":" +
-                                             std::to_string(mods));
-    if (code == 53) QuitAppModalLoopForWindow(GetWindowFromEvent(event));
+    static_cast<Seen*>(data)->keys.push_back(KeyText(event));
+    if (KeyText(event).ends_with(":53:0")) QuitAppModalLoopForWindow(GetWindowFromEvent(event));
     return eventNotHandledErr;
 }
 
 OSStatus ControlKeyHandler(EventHandlerCallRef, EventRef event, void* data) {
-    char key = 0;
-    UInt32 code = 0, mods = 0;
-    GetWindowKeyboardDataFromEvent(event, key, code, mods);
-    static_cast<Seen*>(data)->controlKeys.push_back(std::string(1, key));
+    static_cast<Seen*>(data)->controlKeys.push_back(KeyText(event).substr(0, 1));
     return eventNotHandledErr;
 }
 
+OSStatus WindowCommandHandler(EventHandlerCallRef, EventRef event, void* data) {
+    static_cast<Seen*>(data)->windowCommands.push_back(CommandOf(event));
+    return CommandOf(event) == FourCC("Appl") ? eventNotHandledErr : noErr;
+}
+
 OSStatus AppCommandHandler(EventHandlerCallRef, EventRef event, void* data) {
-    HICommand command;
-    GetEventParameter(event, kEventParamDirectObject, typeHICommand, nullptr, sizeof command, nullptr,
-                      &command);
-    static_cast<Seen*>(data)->appCommands.push_back(command.commandID);
+    static_cast<Seen*>(data)->appCommands.push_back(CommandOf(event));
     return noErr;
 }
 
-TEST_F(CarbonMacros, HandlersOnEachTargetSeeTheMouseKeysAndModifiers) {
+// Mouse, keys and modifiers reach the window's and the control's handlers; a posted command
+// reaches the front window (short texts padded with spaces) and, left there, the application.
+TEST_F(CarbonMacros, HandlersOnEachTargetSeeTheMouseKeysModifiersAndCommands) {
     Seen seen;
     const EventTypeSpec mouse{kEventClassMouse, kEventMouseDown}, key{kEventClassKeyboard, kEventRawKeyDown},
         command{kEventClassCommand, kEventCommandProcess};
     InstallWindowEventHandler(w, MouseHandler, 1, &mouse, &seen, nullptr);
     InstallWindowEventHandler(w, KeyHandler, 1, &key, &seen, nullptr);
+    InstallWindowEventHandler(w, WindowCommandHandler, 1, &command, &seen, nullptr);
     InstallControlEventHandler(SimpleGetControlByID(w, FourCC("Edit"), 1), ControlKeyHandler, 1, &key, &seen,
                                nullptr);
     EventHandlerRef appHandler = nullptr;
@@ -184,16 +199,42 @@ TEST_F(CarbonMacros, HandlersOnEachTargetSeeTheMouseKeysAndModifiers) {
                            error);
     ShowWindow(w);
     RunAppModalLoopForWindow(w);
-    ASSERT_EQ(seen.mouse.size(), 2u);
-    EXPECT_EQ(seen.mouse[1].h, 7);
-    EXPECT_EQ(seen.mouse[1].v, 9);
-    EXPECT_EQ(seen.windows[0], w);
-    EXPECT_EQ(seen.modifiers, (std::vector<UInt32>{shiftKey | controlKey, cmdKey | optionKey}));
+    const auto modifiers = [](UInt32 m) { return std::to_string(m); };
+    EXPECT_EQ(seen.mouse, (std::vector<std::string>{"250,150:" + modifiers(shiftKey | controlKey),
+                                                    "7,9:" + modifiers(cmdKey | optionKey)}));
     EXPECT_EQ(seen.controlKeys, (std::vector<std::string>{"q", "\x1B"}));
     EXPECT_EQ(seen.keys, (std::vector<std::string>{"q:0:0", "\x1B:53:0"}));
-    PostCommand(PString("Appl"));
+    for (const char* text : {"Sall", "ok", "Appl"})
+        PostCommand(PString(text));
+    EXPECT_EQ(seen.windowCommands, (std::vector<UInt32>{FourCC("Sall"), FourCC("ok  "), FourCC("Appl")}));
     EXPECT_EQ(seen.appCommands, (std::vector<UInt32>{FourCC("Appl")}));
     RemoveEventHandler(appHandler);
+}
+
+TEST_F(CarbonMacros, MoveWindowToRightEdgePutsTheFramesRightEdgeThere) {
+    MoveWindowToRightEdge(w, Rect{0, 0, 100, 900});
+    Rect structure, content;
+    GetWindowBounds(w, kWindowStructureRgn, &structure);
+    GetWindowBounds(w, kWindowContentRgn, &content);
+    EXPECT_EQ(std::vector<int>({structure.right, content.top, content.right - content.left}),
+              std::vector<int>({900, 40, 300}));
+    FlushWindowBuffer(w);
+}
+
+TEST(OpenNibWindowDeathTest, FailuresEndInTheirAlerts) {
+    LoadTestBundle();
+    EXPECT_EXIT(OpenNibWindowFromCFBundle("com.quorvel.test.dialogs", "", "every"),
+                testing::ExitedWithCode(70),
+                "Alert \\(stop\\): OpenNibWindow Failed\n  Unable to CreateNibReferenceWithCFBundle for "
+                "\"com.quorvel.test.dialogs/umbrawash\" as it returned errcode #-10960\\.\n");
+    // A window that cannot be made ends with the low byte of the code: -10962 is 0x...D52E.
+    EXPECT_EXIT(OpenNibWindowFromCFBundle("com.quorvel.test.dialogs", "dialogs", "nowhere"),
+                testing::ExitedWithCode(0x2E), "no window \"nowhere\"");
+    EXPECT_EXIT(OpenNibWindowFromCFBundle("com.quorvel.none", "dialogs", "every"),
+                testing::ExitedWithCode(70),
+                "Assertion failed in: Cannot allocate bundle for ID = com.quorvel.none\n");
+    EXPECT_EXIT(OpenNibWindow("", "main"), testing::ExitedWithCode(70),
+                "Unable to CreateNibReference for \"main\" as it returned errcode #-10960\\.");
 }
 
 } // namespace

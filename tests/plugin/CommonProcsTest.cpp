@@ -1,21 +1,15 @@
 #include "util/commonprocs.h"
 
-#include "toolbox/InputSources.h"
+#include "PaddedBuffer.h"
+
 #include "toolbox/MacMemory.h"
 
 #include <gtest/gtest.h>
-
-#include <dlfcn.h>
 
 #include <cmath>
 #include <cstring>
 
 namespace {
-
-void LoadTestBundle() {
-    static void* handle = dlopen(TEST_DIALOGS_BUNDLE "/Contents/Linux/TestDialogs.so", RTLD_NOW);
-    ASSERT_NE(handle, nullptr) << dlerror();
-}
 
 std::string Text(const PString& s) {
     return std::string(s.View());
@@ -109,169 +103,70 @@ Rect R(SInt16 top, SInt16 left, SInt16 bottom, SInt16 right) {
     return Rect{top, left, bottom, right};
 }
 
-bool Same(const Rect& a, const Rect& b) {
-    return a.top == b.top && a.left == b.left && a.bottom == b.bottom && a.right == b.right;
-}
-
 TEST(Rectangles, ProportionalFitsKeepOneSideAndRoundHalfUp) {
-    EXPECT_TRUE(Same(KeepPropsWithFixedHorizontal(R(0, 0, 100, 200), R(0, 0, 50, 400)), R(0, 0, 200, 400)));
-    EXPECT_TRUE(Same(KeepPropsWithFixedHorizontal(R(0, 5, 100, 5), R(1, 2, 3, 4)), R(1, 2, 3, 4)));
-    EXPECT_TRUE(Same(KeepPropsWithFixedVertical(R(0, 0, 100, 200), R(10, 10, 60, 11)), R(10, 10, 60, 110)));
-    EXPECT_TRUE(Same(KeepPropsWithFixedVertical(R(5, 0, 5, 100), R(1, 2, 3, 4)), R(1, 2, 3, 4)));
+    EXPECT_EQ(KeepPropsWithFixedHorizontal(R(0, 0, 100, 200), R(0, 0, 50, 400)), R(0, 0, 200, 400));
+    EXPECT_EQ(KeepPropsWithFixedHorizontal(R(0, 5, 100, 5), R(1, 2, 3, 4)), R(1, 2, 3, 4));
+    EXPECT_EQ(KeepPropsWithFixedVertical(R(0, 0, 100, 200), R(10, 10, 60, 11)), R(10, 10, 60, 110));
+    EXPECT_EQ(KeepPropsWithFixedVertical(R(5, 0, 5, 100), R(1, 2, 3, 4)), R(1, 2, 3, 4));
     // 3 x 2 to a width of 5: 3.33.. rounds to 3; to a width of 7: 4.67 rounds to 5.
     EXPECT_EQ(KeepPropsWithFixedHorizontal(R(0, 0, 2, 3), R(0, 0, 1, 5)).bottom, 3);
     EXPECT_EQ(KeepPropsWithFixedHorizontal(R(0, 0, 2, 3), R(0, 0, 1, 7)).bottom, 5);
-    EXPECT_TRUE(Same(CalcProportionalRectForFrame(R(0, 0, 480, 640), R(0, 0, 320, 320)), R(0, 0, 240, 320)));
-    EXPECT_TRUE(Same(CalcProportionalRectForFrame(R(0, 0, 390, 400), R(0, 0, 300, 400)), R(0, 0, 390, 400)));
-    EXPECT_TRUE(Same(CalcProportionalRectForFrame(R(0, 0, 200, 100), R(10, 10, 110, 60)), R(0, 0, 100, 50)));
+    EXPECT_EQ(CalcProportionalRectForFrame(R(0, 0, 480, 640), R(0, 0, 320, 320)), R(0, 0, 240, 320));
+    EXPECT_EQ(CalcProportionalRectForFrame(R(0, 0, 390, 400), R(0, 0, 300, 400)), R(0, 0, 390, 400));
+    EXPECT_EQ(CalcProportionalRectForFrame(R(0, 0, 200, 100), R(10, 10, 110, 60)), R(0, 0, 100, 50));
 }
 
 TEST(Rectangles, CenteringAndVerifying) {
     Rect r = R(0, 0, 10, 10);
     CenterRectInRect(r, R(0, 0, 21, 21));
-    EXPECT_TRUE(Same(r, R(5, 5, 15, 15)));
+    EXPECT_EQ(r, R(5, 5, 15, 15));
     r = R(100, 100, 104, 103);
     CenterRectInRect(r, R(-10, -10, 10, 10));
-    EXPECT_TRUE(Same(r, R(-2, -1, 2, 2)));
+    EXPECT_EQ(r, R(-2, -1, 2, 2));
     r = R(10, 20, 0, 5);
     VerifyRect(r);
-    EXPECT_TRUE(Same(r, R(0, 5, 10, 20)));
+    EXPECT_EQ(r, R(0, 5, 10, 20));
 }
 
-struct Canvas {
-    GWorldPtr gw = nullptr;
-    CGrafPtr savedPort;
-    GDHandle savedDevice;
-    Canvas() {
-        GetGWorld(&savedPort, &savedDevice);
-        Rect r{0, 0, 40, 200};
-        NewGWorld(&gw, 32, &r, nullptr, nullptr, 0);
-        SetGWorld(gw, nullptr);
-        EraseRect(&r);
-    }
-    ~Canvas() {
-        SetGWorld(savedPort, savedDevice);
-        DisposeGWorld(gw);
-    }
-    bool Inked(int h, int v) const {
-        PixMapHandle pm = GetGWorldPixMap(gw);
-        const UInt8* p = reinterpret_cast<const UInt8*>(GetPixBaseAddr(pm)) + v * GetPixRowBytes(pm) + 4 * h;
-        return p[1] != 0xFF || p[2] != 0xFF || p[3] != 0xFF;
-    }
-    // The first and last inked column of row v, or (-1, -1).
-    std::pair<int, int> Span(int top, int bottom) const {
-        int first = -1, last = -1;
-        for (int h = 0; h < 200; ++h)
-            for (int v = top; v < bottom; ++v)
-                if (Inked(h, v)) {
-                    if (first < 0) first = h;
-                    last = h;
-                }
-        return {first, last};
-    }
-};
+// The first and last column with ink (not white) in rows top..bottom - 1, or (-1, -1).
+std::pair<int, int> Span(PaddedBuffer& b, int top, int bottom) {
+    int first = -1, last = -1;
+    for (int h = 0; h < b.width(); ++h)
+        for (int v = top; v < bottom; ++v)
+            if (b.At(h, v).red != 255 || b.At(h, v).green != 255 || b.At(h, v).blue != 255) {
+                if (first < 0) first = h;
+                last = h;
+            }
+    return {first, last};
+}
 
 TEST(JustifiedText, TheBackgroundBoxFitsTheTextAtEachJustification) {
-    PString text("Wash");
-    Rect box = R(10, 20, 30, 180);
-    int len;
-    {
-        Canvas c;
-        len = StringWidth(text);
-        PaintJustifiedRect(box, kJustifyLeft, text);
-        EXPECT_EQ(c.Span(10, 30), std::make_pair(20, 20 + 2 + len - 1));
+    const PixRec white{255, 255, 255, 255};
+    PaddedBuffer canvas(200, 40, white);
+    SavedGWorldRec saved;
+    SetGWorld(canvas.gw(), nullptr);
+    const PString text("Wash");
+    const Rect box = R(10, 20, 30, 180);
+    const int len = StringWidth(text), centred = 20 + 160 / 2 - len / 2 - 1;
+    const std::pair<SInt16, std::pair<int, int>> cases[] = {{kJustifyLeft, {20, 21 + len}},
+                                                            {kJustifyCenter, {centred, centred + 1 + len}},
+                                                            {kJustifyRight, {178 - len, 179}},
+                                                            {7, {20, 179}}}; // unknown: the whole box
+    for (const auto& [justification, span] : cases) {
+        canvas.Fill(white);
+        PaintJustifiedRect(box, justification, text);
+        EXPECT_EQ(Span(canvas, 10, 30), span) << justification;
     }
-    {
-        Canvas c;
-        PaintJustifiedRect(box, kJustifyCenter, text);
-        int left = 20 + 160 / 2 - len / 2 - 1;
-        EXPECT_EQ(c.Span(10, 30), std::make_pair(left, left + 2 + len - 1));
-    }
-    {
-        Canvas c;
-        PaintJustifiedRect(box, kJustifyRight, text);
-        EXPECT_EQ(c.Span(10, 30), std::make_pair(180 - 2 - len, 179));
-    }
-    {
-        Canvas c;
-        PaintJustifiedRect(box, 7, text); // unknown: the whole box
-        EXPECT_EQ(c.Span(10, 30), std::make_pair(20, 179));
-    }
-    {
-        Canvas c;
-        DrawJustifiedTextInBox(box, kJustifyRight, 12.0, text);
-        auto [first, last] = c.Span(0, 40);
-        EXPECT_GE(first, 180 - 1 - len);
-        EXPECT_LE(last, 180);
-        Point pen;
-        GetPen(&pen);
-        // Baseline: bottom - height/2 + size/2 - trunc(size * 0.2).
-        EXPECT_EQ(pen.v, 30 - 10 + 6 - 2);
-        EXPECT_EQ(pen.h, 180 - 1);
-    }
-}
-
-TEST(Keyboard, ModifierTestsReadTheCurrentInput) {
-    EXPECT_FALSE(IsShiftDown() || IsOptionDown() || IsCtrlDown() || IsCommandDown());
-}
-
-OSStatus CountCommand(EventHandlerCallRef, EventRef event, void* userData) {
-    HICommand command;
-    GetEventParameter(event, kEventParamDirectObject, typeHICommand, nullptr, sizeof command, nullptr,
-                      &command);
-    static_cast<std::vector<UInt32>*>(userData)->push_back(command.commandID);
-    return noErr;
-}
-
-TEST(PostCommand, TheCommandReachesTheFrontWindowAndItsRecordIsFreed) {
-    LoadTestBundle();
-    WindowRef w = OpenNibWindowFromCFBundle("com.quorvel.test.dialogs", "dialogs", "helpers");
-    ASSERT_NE(w, nullptr);
-    std::vector<UInt32> seen;
-    const EventTypeSpec commandEvent{kEventClassCommand, kEventCommandProcess};
-    InstallEventHandler(GetWindowEventTarget(w), CountCommand, 1, &commandEvent, &seen, nullptr);
-    ShowWindow(w);
-    PostCommand(PString("Sall"));
-    PostCommand(PString("ok"));
-    EXPECT_EQ(seen, (std::vector<UInt32>{FourCC("Sall"), FourCC("ok  ")}));
-    DisposeWindow(w);
-}
-
-TEST(Windows, MoveWindowToRightEdgePutsTheFramesRightEdgeThere) {
-    LoadTestBundle();
-    WindowRef w = OpenNibWindowFromCFBundle("com.quorvel.test.dialogs", "dialogs", "helpers");
-    MoveWindowToRightEdge(w, R(0, 0, 100, 900));
-    Rect structure, content;
-    GetWindowBounds(w, kWindowStructureRgn, &structure);
-    GetWindowBounds(w, kWindowContentRgn, &content);
-    EXPECT_EQ(structure.right, 900);
-    EXPECT_EQ(content.top, 40);
-    EXPECT_EQ(content.right - content.left, 300);
-    FlushWindowBuffer(w);
-    DisposeWindow(w);
-}
-
-TEST(OpenNibWindowDeathTest, AnEmptyNibNameMeansUmbrawashAndAMissingOneEndsWithTheAlert) {
-    LoadTestBundle();
-    EXPECT_EXIT(OpenNibWindowFromCFBundle("com.quorvel.test.dialogs", "", "every"),
-                testing::ExitedWithCode(70),
-                "Alert \\(stop\\): OpenNibWindow Failed\n  Unable to CreateNibReferenceWithCFBundle for "
-                "\"com.quorvel.test.dialogs/umbrawash\" as it returned errcode #-10960\\.\n");
-}
-
-TEST(OpenNibWindowDeathTest, AWindowThatCannotBeMadeEndsWithTheLowByteOfTheCode) {
-    LoadTestBundle();
-    // -10962 (no such window) is 0x...D52E: status 0x2E.
-    EXPECT_EXIT(OpenNibWindowFromCFBundle("com.quorvel.test.dialogs", "dialogs", "nowhere"),
-                testing::ExitedWithCode(0x2E), "no window \"nowhere\"");
-}
-
-TEST(OpenNibWindowDeathTest, AnUnknownBundleFailsItsAssertion) {
-    EXPECT_EXIT(OpenNibWindowFromCFBundle("com.quorvel.none", "dialogs", "every"),
-                testing::ExitedWithCode(70),
-                "Assertion failed in: Cannot allocate bundle for ID = com.quorvel.none\n");
-    EXPECT_EXIT(OpenNibWindow("", "main"), testing::ExitedWithCode(70),
-                "Unable to CreateNibReference for \"main\" as it returned errcode #-10960\\.");
+    canvas.Fill(white);
+    DrawJustifiedTextInBox(box, kJustifyRight, 12.0, text);
+    auto [first, last] = Span(canvas, 0, 40);
+    EXPECT_GE(first, 180 - 1 - len);
+    EXPECT_LE(last, 180);
+    Point pen;
+    GetPen(&pen);
+    // Baseline: bottom - height/2 + size/2 - trunc(size * 0.2).
+    EXPECT_EQ(pen.v, 30 - 10 + 6 - 2);
+    EXPECT_EQ(pen.h, 180 - 1);
 }
 
 } // namespace

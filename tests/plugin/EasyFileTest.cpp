@@ -1,9 +1,10 @@
 // File and image loading on real files: choosers driven by a script, text files written by
 // reference number, folder paths, types, documents opened in a given program, and pictures
-// and images loaded every way from image files the ffmpeg command makes.
+// and images loaded every way from a PNG file.
 #include "util/EasyFile.h"
-#include "render/pixelBuffers.h"
 #include "util/commonprocs.h"
+
+#include "PaddedBuffer.h"
 
 #include "toolbox/InputSources.h"
 #include "toolbox/LaunchServices.h"
@@ -56,16 +57,14 @@ class InTempFolder : public testing::Test {
 
     // A 16 x 12 PNG: red, green / blue, white quadrants.
     std::string MakePNG(const std::string& name) {
-        std::string rgb;
+        const PixRec colours[4] = {
+            {255, 255, 0, 0}, {255, 0, 255, 0}, {255, 0, 0, 255}, {255, 255, 255, 255}};
+        PaddedBuffer quadrants(16, 12);
         for (int y = 0; y < 12; ++y)
-            for (int x = 0; x < 16; ++x) {
-                const char* colours[4] = {"\xFF\x00\x00", "\x00\xFF\x00", "\x00\x00\xFF", "\xFF\xFF\xFF"};
-                rgb.append(colours[(y >= 6) * 2 + (x >= 8)], 3);
-            }
-        std::ofstream(Path("q.rgb"), std::ios::binary) << rgb;
-        std::string out = Path(name);
-        EXPECT_TRUE(mediafiles::Ffmpeg("-f rawvideo -pix_fmt rgb24 -s 16x12 -i '" + Path("q.rgb") +
-                                       "' -frames:v 1 '" + out + "'"));
+            for (int x = 0; x < 16; ++x)
+                quadrants.At(x, y) = colours[(y >= 6) * 2 + (x >= 8)];
+        std::string out = Path(name), error;
+        EXPECT_TRUE(toolbox::WritePortPNG(quadrants.gw(), out, error)) << error;
         return out;
     }
 
@@ -77,20 +76,9 @@ using FileChoosers = InTempFolder;
 using ClassicFiles = InTempFolder;
 using ImageLoading = InTempFolder;
 
-TEST_F(FileChoosers, OpenConfirmsOrCancels) {
-    std::ofstream(Path("chosen.txt")) << "x";
-    FSSpec spec{};
-    Script("type " + Path("chosen.txt") + "\nkey return\n");
-    ASSERT_TRUE(EasyNavGetFile(PString("Pick one"), kAnyFileType, kAnyFileType, true, spec));
-    EXPECT_EQ(Name(spec), "chosen.txt");
-    EXPECT_EQ(toolbox::FSSpecToPath(spec), Path("chosen.txt"));
-    Script("key escape\n");
-    EXPECT_FALSE(EasyNavGetFile(PString("Pick one"), FourCC("TEXT"), FourCC("qvrl"), false, spec));
-}
-
 // A type other than "****" offers only files of that type: by the type kept with the file,
-// or by its name's extension. A file of another type is refused.
-TEST_F(FileChoosers, OpenOffersOnlyFilesOfTheType) {
+// or by its name's extension. A file of another type is refused; escape chooses nothing.
+TEST_F(FileChoosers, OpenOffersOnlyFilesOfTheTypeAndCancels) {
     for (const char* name : {"chosen.txt", "picture.png", "data.bin", ".hidden.txt"})
         std::ofstream(Path(name)) << "x";
     FSSpec notes = SpecFor(Path("notes"));
@@ -102,11 +90,13 @@ TEST_F(FileChoosers, OpenOffersOnlyFilesOfTheType) {
            "expect text Stat 1 This file is not of a type that can be opened here.\n"
            "key tab\ntype notes\nkey return\n");
     ASSERT_TRUE(EasyNavGetFile(PString("Pick one"), FourCC("TEXT"), FourCC("qvrl"), false, spec));
-    EXPECT_EQ(Name(spec), "notes");
+    EXPECT_EQ(toolbox::FSSpecToPath(spec), Path("notes"));
     Script("expect text List 1 chosen.txt, data.bin, notes, picture.png\ntype picture.png\nkey return\n");
-    ASSERT_TRUE(EasyNavGetFile(PString("Pick one"), kAnyFileType, kAnyFileType, false, spec));
+    ASSERT_TRUE(EasyNavGetFile(PString("Pick one"), kAnyFileType, kAnyFileType, true, spec));
     EXPECT_EQ(Name(spec), "picture.png");
     EXPECT_EQ(toolbox::ScriptFailures(), failuresBefore);
+    Script("key escape\n");
+    EXPECT_FALSE(EasyNavGetFile(PString("Pick one"), FourCC("TEXT"), FourCC("qvrl"), false, spec));
 }
 
 TEST_F(FileChoosers, SaveTellsWhetherItReplacesAndCancels) {
@@ -202,21 +192,22 @@ TEST_F(ClassicFiles, ConformanceByExtensionByTypeCodeAndForFolders) {
     FSSpec typed = SpecFor(Path("document"));
     FSpCreate(&typed, FourCC("qvrl"), FourCC("PDF "), smSystemScript);
     std::ofstream(Path("plain")) << "x";
-    EXPECT_TRUE(FileConformsTo(RefFor(Path("photo.JPG")), PString("public.image")));
-    EXPECT_TRUE(FileConformsTo(RefFor(Path("photo.JPG")), PString("public.jpeg")));
-    EXPECT_FALSE(FileConformsTo(RefFor(Path("photo.JPG")), PString("public.png")));
-    EXPECT_TRUE(FileConformsTo(RefFor(Path("manual.pdf")), PString("com.adobe.pdf")));
-    EXPECT_TRUE(FileConformsTo(RefFor(Path("document")), PString("com.adobe.pdf")));
-    EXPECT_FALSE(FileConformsTo(RefFor(Path("document")), PString("public.image")));
-    EXPECT_FALSE(FileConformsTo(RefFor(Path("plain")), PString("public.data")));
-    FSRef folder{};
-    ASSERT_EQ(toolbox::FSRefFromPath(dir_.path(), &folder), noErr);
-    EXPECT_TRUE(FileConformsTo(folder, PString("public.folder")));
-    EXPECT_TRUE(IsFileAFolder(folder));
+    mkdir(Path("inner").c_str(), 0700);
+    const struct {
+        const char *file, *uti;
+        bool conforms;
+    } cases[] = {{"photo.JPG", "public.image", true},  {"photo.JPG", "public.jpeg", true},
+                 {"photo.JPG", "public.png", false},   {"manual.pdf", "com.adobe.pdf", true},
+                 {"document", "com.adobe.pdf", true},  {"document", "public.image", false},
+                 {"plain", "public.data", false},      {"inner", "public.folder", true},
+                 {"missing.png", "public.item", false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(bool(FileConformsTo(RefFor(Path(c.file)), PString(c.uti))), c.conforms)
+            << c.file << " " << c.uti;
+    EXPECT_TRUE(IsFileAFolder(RefFor(Path("inner"))));
     EXPECT_FALSE(IsFileAFolder(RefFor(Path("plain"))));
     // A failed conversion is no file.
     FSRef none = RefFor(Path("missing.png"));
-    EXPECT_FALSE(FileConformsTo(none, PString("public.item")));
     EXPECT_FALSE(IsFileAFolder(none));
     EXPECT_EQ(FSRef2Str255(none).Length(), 0);
     EXPECT_EQ(GetNameFromFSRef(none).Length(), 0);
@@ -237,15 +228,7 @@ TEST_F(ClassicFiles, DocumentsOpenInTheGivenProgram) {
 
 // The pixel at (x, y) of a buffer as 0xRRGGBB.
 SInt32 PixelAt(GWorldPtr gw, SInt16 x, SInt16 y) {
-    Ptr base;
-    SInt32 rowBytes;
-    Rect frame;
-    UInt32 flags;
-    GetPixInfoFromGWorld(gw, base, rowBytes, frame, flags);
-    PixRec p;
-    PGetPixel(base, rowBytes, x, y, p);
-    SetPixelsState(GetGWorldPixMap(gw), flags);
-    return PixRec2LongInt(p);
+    return PixRec2LongInt(PixelOf(gw, x, y));
 }
 
 TEST_F(ImageLoading, ScaledBufferHoldsThePicturesTopLeftAtFullSize) {
@@ -254,16 +237,14 @@ TEST_F(ImageLoading, ScaledBufferHoldsThePicturesTopLeftAtFullSize) {
     EXPECT_EQ(GetScaledGWImageFromFSRef(ref, 1, -2), nullptr);
     GWorldPtr whole = GetScaledGWImageFromFSRef(ref, 1, 1);
     ASSERT_NE(whole, nullptr);
-    EXPECT_EQ(PixelAt(whole, 0, 0), 0xFF0000);
-    EXPECT_EQ(PixelAt(whole, 15, 0), 0x00FF00);
-    EXPECT_EQ(PixelAt(whole, 0, 11), 0x0000FF);
-    EXPECT_EQ(PixelAt(whole, 15, 11), 0xFFFFFF);
+    EXPECT_EQ(std::vector<SInt32>({PixelAt(whole, 0, 0), PixelAt(whole, 15, 0), PixelAt(whole, 0, 11),
+                                   PixelAt(whole, 15, 11)}),
+              std::vector<SInt32>({0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF}));
     DisposeGWorld(whole);
     GWorldPtr quarter = GetScaledGWImageFromFSRef(ref, 2, 2);
     ASSERT_NE(quarter, nullptr);
-    Rect bounds = CarbonGetPortBounds(quarter);
-    EXPECT_EQ(bounds.right, 8);
-    EXPECT_EQ(bounds.bottom, 6);
+    EXPECT_EQ(CarbonGetPortBounds(quarter).right, 8);
+    EXPECT_EQ(CarbonGetPortBounds(quarter).bottom, 6);
     for (SInt16 y = 0; y < 6; ++y)
         for (SInt16 x = 0; x < 8; ++x)
             ASSERT_EQ(PixelAt(quarter, x, y), 0xFF0000) << x << "," << y;

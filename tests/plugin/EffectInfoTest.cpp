@@ -10,6 +10,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <vector>
 
 namespace {
 
@@ -60,20 +61,16 @@ TEST_F(EffectInfo, DescribesAFilterWithThreeSlidersFromTheBundlesLists) {
     p.getInfo2.defaultFontSizeScale = 2.5f;
     ASSERT_EQ(EffectGetInfo(0, &p), kPluginOK);
 
-    EXPECT_EQ(p.getInfo.pluginType, kPluginFilterType);
-    EXPECT_EQ(p.getInfo.pluginFlags, 0x1381u);
-    EXPECT_EQ(p.getInfo.framesToBeRendered, 30);
-    EXPECT_EQ(p.getInfo.takeFromClipAfter, 30);
-    EXPECT_EQ(p.getInfo.takeFromClipBefore, 0);
-    EXPECT_EQ(p.getInfo.maxSpeedFrames, 0);
-    EXPECT_FALSE(p.getInfo.mustTakeFromSingleClips);
-    EXPECT_EQ(p.getInfo2.baseMemoryNeeded, 50000);
-    // What the plug-in does not describe keeps the host's values.
-    EXPECT_EQ(p.getInfo.bestThumbOffset, 77);
-    EXPECT_EQ(p.getInfo.titleType, 5);
-    EXPECT_EQ(p.getInfo2.defaultFadeInFrames, 11);
-    EXPECT_EQ(p.getInfo2.defaultFontSizeScale, 2.5f);
-
+    // Type, flags, frames, clip takes, speed, single clips and memory; then what the plug-in
+    // does not describe, which keeps the host's values.
+    const auto& i = p.getInfo;
+    EXPECT_EQ((std::vector<double>{double(i.pluginType), double(i.pluginFlags), double(i.framesToBeRendered),
+                                   double(i.takeFromClipAfter), double(i.takeFromClipBefore),
+                                   double(i.maxSpeedFrames), double(i.mustTakeFromSingleClips),
+                                   double(p.getInfo2.baseMemoryNeeded), double(i.bestThumbOffset),
+                                   double(i.titleType), double(p.getInfo2.defaultFadeInFrames),
+                                   double(p.getInfo2.defaultFontSizeScale)}),
+              (std::vector<double>{kPluginFilterType, 0x1381, 30, 30, 0, 0, 0, 50000, 77, 5, 11, 2.5}));
     for (int i = 0; i < 3; ++i) {
         const auto& s = p.getInfo2.filterSliders[i];
         EXPECT_EQ(s.defaultValue, 0.5f);

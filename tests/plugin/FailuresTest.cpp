@@ -9,12 +9,9 @@
 
 #include <fstream>
 
-TEST(FailuresDeathTest, AssertOnNilShowsTheStopAlertAndEnds) {
+TEST(FailuresDeathTest, AssertOnNilAndTerminateShowTheStopAlertAndEnd) {
     EXPECT_EXIT(Assert(nullptr, "reading X"), testing::ExitedWithCode(70),
                 "Alert \\(stop\\): Assertion Failure\n  Assertion failed in: reading X\n");
-}
-
-TEST(FailuresDeathTest, TerminateShowsHeadlineAndDescription) {
     EXPECT_EXIT(Terminate("Head", "Body text"), testing::ExitedWithCode(70), "Head\n  Body text\n");
 }
 

@@ -7,11 +7,7 @@
 
 #include "host/EffectLayer.h"
 
-#include "toolbox/InputSources.h"
-
-#include <gtest/gtest.h>
-
-#include <dlfcn.h>
+#include "dialog/DialogSupport.h"
 
 #include <cstring>
 
@@ -22,10 +18,7 @@ using testhost::HostMemory;
 class HostMemoryModes : public testing::TestWithParam<HostMemory> {
   protected:
     void SetUp() override {
-        // The configuration dialog finds its window descriptions in the loaded bundle.
-        static void* bundle =
-            dlopen((testpaths::Bundle() + "/Contents/Linux/Umbrawash.so").c_str(), RTLD_NOW);
-        ASSERT_NE(bundle, nullptr) << dlerror();
+        dialogtest::LoadPluginBundle();
         ASSERT_TRUE(host.OpenBundleResources(testpaths::Bundle()));
         UnloadEffectLayer(&host.procs);
         Rect bounds{0, 0, 12, 16};
@@ -49,11 +42,7 @@ class HostMemoryModes : public testing::TestWithParam<HostMemory> {
         params.frameCount = 6;
         return params;
     }
-    // The red byte of the output's pixel (x, y).
-    UInt8 RedAt(int x, int y) const {
-        PixMapHandle pm = GetGWorldPixMap(output);
-        return UInt8(GetPixBaseAddr(pm)[y * GetPixRowBytes(pm) + 4 * x + 1]);
-    }
+    UInt8 RedAt(int x, int y) const { return PixelOf(output, x, y).red; }
 
     testhost::ScriptedHost host{GetParam()};
     GWorldPtr output = nullptr;
@@ -86,30 +75,18 @@ TEST_P(HostMemoryModes, EveryHostCallWorksOnTheHostsBlocks) {
     EXPECT_EQ(RedAt(7, 4), UInt8(255 - testhost::ScriptedHost::PatternPixel(43, 3, 2)[1]));
     EXPECT_EQ(host.LiveBlocks(), 1u);
 
-    std::string error;
-    ASSERT_TRUE(toolbox::UseScriptText("expect value Sldr 1 100\nkey return\n", error)) << error;
-    const int failuresBefore = toolbox::ScriptFailures();
     HYPluginParams click = host.MakeParams(kPlugCustomButtonClick);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(Call(click, kPlugCustomButtonClick), kPluginOK);
-    const std::string shown = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(toolbox::ScriptFailures(), failuresBefore) << shown;
+    dialogtest::WithScript("expect value Sldr 1 100\nkey return\n",
+                           [&] { EXPECT_EQ(Call(click, kPlugCustomButtonClick), kPluginOK); });
     EXPECT_EQ(host.OutstandingFrames(), 0u);
-}
-
-std::string ModeName(const testing::TestParamInfo<HostMemory>& info) {
-    switch (info.param) {
-        case HostMemory::kToolbox:
-            return "Toolbox";
-        case HostMemory::kCalloc:
-            return "Calloc";
-        default:
-            return "GuardPage";
-    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Allocators, HostMemoryModes,
                          testing::Values(HostMemory::kToolbox, HostMemory::kCalloc, HostMemory::kGuardPage),
-                         ModeName);
+                         [](const testing::TestParamInfo<HostMemory>& info) {
+                             return std::string(info.param == HostMemory::kToolbox  ? "Toolbox"
+                                                : info.param == HostMemory::kCalloc ? "Calloc"
+                                                                                    : "GuardPage");
+                         });
 
 } // namespace

@@ -102,15 +102,22 @@ TEST(ImageOps, SubtractAppliesThresholdGainAndDifference) {
 TEST(ImageOps, InversionAndTrigger) {
     auto invert = [](GWorldPtr x, GWorldPtr, GWorldPtr d) { InvertGWorlds(x, d, kArea); };
     EXPECT_EQ(RunBinary(invert, PixRec{5, 0, 100, 255}, kMarker), (PixRec{5, 255, 155, 0}));
-    auto trigger = [](SInt16 value, bool above) {
-        return [=](GWorldPtr x, GWorldPtr, GWorldPtr d) { TriggerInvertGWorlds(x, d, value, above, kArea); };
-    };
     const PixRec p{5, 30, 60, 90}, inv{5, 225, 195, 165}; // average 60
-    EXPECT_EQ(RunBinary(trigger(60, true), p, kMarker), p);
-    EXPECT_EQ(RunBinary(trigger(60, false), p, kMarker), p);
-    EXPECT_EQ(RunBinary(trigger(59, true), p, kMarker), inv);
-    EXPECT_EQ(RunBinary(trigger(61, false), p, kMarker), inv);
-    EXPECT_EQ(RunBinary(trigger(-1, true), PixRec{5, 0, 0, 0}, kMarker), (PixRec{5, 255, 255, 255}));
+    const struct {
+        SInt16 value;
+        bool above;
+        PixRec in, want;
+    } cases[] = {{60, true, p, p},
+                 {60, false, p, p},
+                 {59, true, p, inv},
+                 {61, false, p, inv},
+                 {-1, true, PixRec{5, 0, 0, 0}, PixRec{5, 255, 255, 255}}};
+    for (const auto& c : cases) {
+        auto trigger = [&c](GWorldPtr x, GWorldPtr, GWorldPtr d) {
+            TriggerInvertGWorlds(x, d, c.value, c.above, kArea);
+        };
+        EXPECT_EQ(RunBinary(trigger, c.in, kMarker), c.want) << c.value << " " << c.above;
+    }
 }
 
 TEST(ImageOps, BrightenAndDarkenUseSource1BrightnessOnSource2Colour) {
@@ -303,31 +310,21 @@ TEST(ImageOps, FillToleranceAndLeftOnlyScansAboveAndBelow) {
     EXPECT_FALSE(c.Locked());
 }
 
-// Bounds from -20000 to 20000: rows past 32767, counted from the buffer's top, fill too.
-TEST(ImageOps, FillCoversEveryRowOfATallBuffer) {
-    Rect bounds{-20000, 0, 20000, 2};
-    GWorldPtr gw = nullptr;
-    ASSERT_EQ(NewGWorld(&gw, 32, &bounds, nullptr, nullptr, 0), noErr);
-    ClearGW(gw, RGBColor{0x1000, 0x2000, 0x3000});
-    FillGW(gw, RGBColor{0xFF00, 0x8000, 0}, 1, 0, 200, 1);
-    PixMapHandle pm = GetGWorldPixMap(gw);
-    for (long y = 0; y < 40000; ++y) {
-        const auto* row = reinterpret_cast<const PixRec*>(GetPixBaseAddr(pm) + y * GetPixRowBytes(pm));
-        for (int x = 0; x < 2; ++x)
-            ASSERT_EQ(row[x], (PixRec{200, 255, 128, 0})) << x << "," << y;
+// Every pixel of a buffer whose bounds run from -20000 to 20000 (rows past 32767, counted
+// from its top) and of a whole 4K frame is filled.
+TEST(ImageOps, FillCoversTallBuffersAndWhole4KFrames) {
+    for (Rect bounds : {Rect{-20000, 0, 20000, 2}, Rect{0, 0, 2160, 3840}}) {
+        GWorldPtr gw = nullptr;
+        ASSERT_EQ(NewGWorld(&gw, 32, &bounds, nullptr, nullptr, 0), noErr);
+        ClearGW(gw, RGBColor{0x1000, 0x2000, 0x3000});
+        const int width = bounds.right - bounds.left, height = bounds.bottom - bounds.top;
+        FillGW(gw, RGBColor{0xFF00, 0x8000, 0}, SInt16(width / 2), SInt16(height / 2), 200, 1);
+        PixMapHandle pm = GetGWorldPixMap(gw);
+        for (long y = 0; y < height; ++y) {
+            const auto* row = reinterpret_cast<const PixRec*>(GetPixBaseAddr(pm) + y * GetPixRowBytes(pm));
+            for (int x = 0; x < width; ++x)
+                ASSERT_EQ(row[x], (PixRec{200, 255, 128, 0})) << x << "," << y;
+        }
+        DisposeGWorld(gw);
     }
-    DisposeGWorld(gw);
-}
-
-TEST(ImageOps, FillCoversAWhole4KFrame) {
-    GWorldPtr gw = AllocateGWorld(3840, 2160);
-    ASSERT_NE(gw, nullptr);
-    ClearGW(gw, RGBColor{0x1000, 0x2000, 0x3000});
-    FillGW(gw, RGBColor{0xFF00, 0x8000, 0}, 1919, 1079, 200, 1);
-    PixRec corner, last;
-    AccessPixel(gw, 0, 0, corner);
-    AccessPixel(gw, 3839, 2159, last);
-    EXPECT_EQ(corner, (PixRec{200, 255, 128, 0}));
-    EXPECT_EQ(last, (PixRec{200, 255, 128, 0}));
-    DisposeGWorld(gw);
 }

@@ -68,6 +68,16 @@ class PaddedBuffer {
     GWorldPtr gw_ = nullptr;
 };
 
+// The pixel at (x, y) of any buffer, counted from its top-left corner.
+inline PixRec PixelOf(GWorldPtr gw, int x, int y) {
+    PixMapHandle pm = GetGWorldPixMap(gw);
+    return reinterpret_cast<const PixRec*>(GetPixBaseAddr(pm) + y * GetPixRowBytes(pm))[x];
+}
+
+inline bool operator==(const Rect& a, const Rect& b) {
+    return a.top == b.top && a.left == b.left && a.bottom == b.bottom && a.right == b.right;
+}
+
 inline bool operator==(const PixRec& a, const PixRec& b) {
     return a.alpha == b.alpha && a.red == b.red && a.green == b.green && a.blue == b.blue;
 }

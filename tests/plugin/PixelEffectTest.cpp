@@ -1,14 +1,11 @@
 #include "render/pixelEffect.h"
 #include "EffectOracle.h"
 #include "model/DataHandling.h"
-#include "render/pixelBuffers.h"
+#include "PaddedBuffer.h"
 #include "render/pixelKernels.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cmath>
-#include <cstring>
 #include <set>
 #include <string>
 #include <vector>
@@ -22,40 +19,6 @@ PluginDataRec ConfigWith(SInt16 r, SInt16 g, SInt16 b) {
     rec.sliders[2] = g;
     rec.sliders[3] = b;
     return rec;
-}
-
-GWorldPtr World(short w, short h) {
-    Rect r{0, 0, h, w};
-    GWorldPtr gw = nullptr;
-    EXPECT_EQ(NewGWorld(&gw, 32, &r, nullptr, nullptr, 0), noErr);
-    return gw;
-}
-
-PixRec Get(GWorldPtr gw, int x, int y) {
-    PixMapHandle pm = GetGWorldPixMap(gw);
-    PixRec p;
-    PGetPixel(GetPixBaseAddr(pm), SInt32(GetPixRowBytes(pm)), SInt16(x), SInt16(y), p);
-    return p;
-}
-
-void Set(GWorldPtr gw, int x, int y, PixRec p) {
-    PixMapHandle pm = GetGWorldPixMap(gw);
-    PSetPixel(GetPixBaseAddr(pm), SInt32(GetPixRowBytes(pm)), SInt16(x), SInt16(y), &p);
-}
-
-PixRec Pattern(int x, int y) {
-    return PixRec{UInt8(x * 3 + y), UInt8(x * 7 + y * 13), UInt8(x + 100), UInt8(y * 31)};
-}
-
-void FillPattern(GWorldPtr gw) {
-    Rect b = GetPortRect(gw);
-    for (int y = 0; y < b.bottom; ++y)
-        for (int x = 0; x < b.right; ++x)
-            Set(gw, x, y, Pattern(x, y));
-}
-
-bool Same(PixRec a, PixRec b) {
-    return std::memcmp(&a, &b, 4) == 0;
 }
 
 } // namespace
@@ -155,18 +118,6 @@ TEST(PixelEffectKernels, EveryKernelEqualsTheFormulaOverTheWholeRange) {
     EXPECT_EQ(check.kernelsRun, expected);
 }
 
-TEST(PixelEffectKernels, KeptAndInvertedChannelsTakeTheXorForm) {
-    EffectSetupRec setup;
-    for (SInt16 r : {0, 100})
-        for (SInt16 g : {0, 100})
-            for (SInt16 b : {0, 100}) {
-                PrepareEffect(setup, r, g, b);
-                EXPECT_TRUE(setup.isXor);
-            }
-    PrepareEffect(setup, 100, 100, 99);
-    EXPECT_FALSE(setup.isXor);
-}
-
 // Listed values: S and I in doubles (200 at 30 is 156), and amounts beyond 100 saturate.
 TEST(PixelEffectKernels, ListedChannelValues) {
     EXPECT_EQ(InvertChannel(200, 30), 156);
@@ -175,80 +126,52 @@ TEST(PixelEffectKernels, ListedChannelValues) {
     EXPECT_EQ(InvertChannel(77, 50), 127);
 }
 
-TEST(PixelEffect, ListedPixels) {
-    GWorldPtr src = World(1, 1), dst = World(1, 1);
-    Set(src, 0, 0, PixRec{0, 10, 20, 30});
-    PluginDataRec cfg = ConfigWith(50, 100, 0);
-    PixelEffect(src, dst, Rect{0, 0, 1, 1}, true, &cfg);
-    EXPECT_TRUE(Same(Get(dst, 0, 0), PixRec{255, 127, 235, 30}));
-    cfg = ConfigWith(100, 100, 100);
-    PixelEffect(src, dst, Rect{0, 0, 1, 1}, true, &cfg);
-    EXPECT_TRUE(Same(Get(dst, 0, 0), PixRec{255, 245, 235, 225}));
-    cfg = ConfigWith(0, 0, 0);
-    for (GWorldPtr dest : {GWorldPtr(nullptr), src}) { // in place, both ways
-        PixelEffect(src, dest, Rect{0, 0, 1, 1}, true, &cfg);
-        EXPECT_TRUE(Same(Get(src, 0, 0), PixRec{255, 10, 20, 30}));
-        EXPECT_FALSE(GetPixelsState(GetGWorldPixMap(src)) & pixelsLocked); // unlocked, as before
-    }
-    DisposeGWorld(src);
-    DisposeGWorld(dst);
-}
-
-// Inside the half-open rectangle the formula, outside an exact copy; rectangles reaching
-// outside the frame are cut to it; padded rows keep their padding.
-TEST(PixelEffect, RectangleEdgesAndPaddedRows) {
-    const short W = 37, H = 11;
-    const long pad = 24;
-    std::vector<UInt8> srcMem(size_t((4 * W + pad) * H)), dstMem(srcMem.size(), 0xCD);
-    GWorldPtr src = nullptr, dst = nullptr;
-    Rect bounds{0, 0, H, W};
-    ASSERT_EQ(NewGWorldFromPtr(&src, k32ARGBPixelFormat, &bounds, nullptr, nullptr, 0,
-                               reinterpret_cast<Ptr>(srcMem.data()), 4 * W + pad),
-              noErr);
-    ASSERT_EQ(NewGWorldFromPtr(&dst, k32ARGBPixelFormat, &bounds, nullptr, nullptr, 0,
-                               reinterpret_cast<Ptr>(dstMem.data()), 4 * W + pad),
-              noErr);
-    FillPattern(src);
+// Inside the half-open rectangle the formula, outside an exact copy, into another buffer
+// and in place (no dest, or dest the source itself); rectangles reaching outside the frame
+// are cut to it; the memory around the pixels stays untouched, and both buffers end unlocked
+// as they were.
+TEST(PixelEffect, RectangleEdgesPaddedRowsAndInPlace) {
+    PaddedBuffer src(37, 11), dst(37, 11);
     const SInt16 amounts[2][3] = {{30, 60, 90}, {100, 0, 100}}; // the general and the XOR form
-    for (const auto& a : amounts) {
-        PluginDataRec cfg = ConfigWith(a[0], a[1], a[2]);
-        const Rect rects[] = {{2, 3, 9, 30}, {-5, -5, 4, 50}, {0, 0, 1, 1},
-                              {5, 5, 5, 9},  {20, 0, 30, 10}, {0, 0, H, W}};
-        for (const Rect& r : rects) {
-            PixelEffect(src, dst, r, true, &cfg);
-            for (int y = 0; y < H; ++y) {
-                for (int x = 0; x < W; ++x) {
-                    PixRec in = Pattern(x, y), want = in;
-                    if (y >= r.top && y < r.bottom && x >= r.left && x < r.right)
-                        want = PixRec{255, oracle::Channel(in.red, a[0]), oracle::Channel(in.green, a[1]),
-                                      oracle::Channel(in.blue, a[2])};
-                    ASSERT_TRUE(Same(Get(dst, x, y), want))
-                        << x << "," << y << " rect " << r.left << "," << r.top;
-                }
-                for (long i = 4 * W; i < 4 * W + pad; ++i)
-                    ASSERT_EQ(dstMem[size_t(y * (4 * W + pad) + i)], 0xCD);
+    const Rect rects[] = {{2, 3, 9, 30}, {-5, -5, 4, 50}, {0, 0, 1, 1},
+                          {5, 5, 5, 9},  {20, 0, 30, 10}, {0, 0, 11, 37}};
+    for (const auto& a : amounts)
+        for (const Rect& r : rects)
+            for (int target = 0; target < 3; ++target) {
+                SCOPED_TRACE(testing::Message() << "rect " << r.left << "," << r.top << " target " << target);
+                PluginDataRec cfg = ConfigWith(a[0], a[1], a[2]);
+                src.FillPattern(3);
+                dst.Fill(PixRec{1, 2, 3, 4});
+                const std::vector<PixRec> in = src.Pixels();
+                PixelEffect(src.gw(),
+                            target == 0   ? dst.gw()
+                            : target == 1 ? nullptr
+                                          : src.gw(),
+                            r, true, &cfg);
+                PaddedBuffer& out = target == 0 ? dst : src;
+                for (int y = 0; y < 11; ++y)
+                    for (int x = 0; x < 37; ++x) {
+                        PixRec want = in[size_t(y * 37 + x)];
+                        if (y >= r.top && y < r.bottom && x >= r.left && x < r.right)
+                            want =
+                                PixRec{255, oracle::Channel(want.red, a[0]),
+                                       oracle::Channel(want.green, a[1]), oracle::Channel(want.blue, a[2])};
+                        ASSERT_EQ(out.At(x, y), want) << x << "," << y;
+                    }
+                ASSERT_TRUE(src.GuardsIntact() && dst.GuardsIntact());
+                ASSERT_FALSE(src.Locked() || dst.Locked());
             }
-        }
-    }
-    DisposeGWorld(src);
-    DisposeGWorld(dst);
 }
 
-TEST(PixelEffect, BuffersOfDifferentSizeAreLeftUntouched) {
-    GWorldPtr src = World(4, 4), dst = World(4, 5);
-    FillPattern(src);
-    PixRec marker{9, 9, 9, 9};
-    for (int y = 0; y < 5; ++y)
-        for (int x = 0; x < 4; ++x)
-            Set(dst, x, y, marker);
+TEST(PixelEffect, BuffersOfDifferentSizeAndAMissingConfigurationChangeNothing) {
+    PaddedBuffer src(4, 4), dst(4, 5, PixRec{9, 9, 9, 9});
+    src.FillPattern(1);
     PluginDataRec cfg = ConfigWith(100, 100, 100);
-    PixelEffect(src, dst, Rect{0, 0, 4, 4}, true, &cfg);
-    PixelEffect(src, dst, Rect{0, 0, 4, 4}, true, nullptr);
-    for (int y = 0; y < 5; ++y)
-        for (int x = 0; x < 4; ++x)
-            EXPECT_TRUE(Same(Get(dst, x, y), marker));
-    EXPECT_FALSE(GetPixelsState(GetGWorldPixMap(src)) & pixelsLocked); // states restored
+    PixelEffect(src.gw(), dst.gw(), Rect{0, 0, 4, 4}, true, &cfg);
+    PixelEffect(src.gw(), src.gw(), Rect{0, 0, 4, 4}, true, nullptr);
     PixelEffect(nullptr, nullptr, Rect{0, 0, 4, 4}, true, &cfg);
-    DisposeGWorld(src);
-    DisposeGWorld(dst);
+    EXPECT_EQ(dst.Pixels(), std::vector<PixRec>(20, PixRec{9, 9, 9, 9}));
+    EXPECT_EQ(src.At(3, 3),
+              (PixRec{UInt8(1 + 21 + 3), UInt8(1 + 30 + 9), UInt8(1 + 15 + 33), UInt8(1 + 3 + 51)}));
+    EXPECT_FALSE(src.Locked() || dst.Locked());
 }

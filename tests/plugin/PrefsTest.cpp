@@ -166,14 +166,15 @@ TEST_F(SavedConfig, TheFirstCallCreatesTheFileWithTheDefaults) {
     std::string tail(bytes.end() - 16, bytes.end());
     EXPECT_EQ(tail, "\x0F"
                     "Config Settings");
-    PluginDataRec defaults = Defaults();
+    // The defaults: the whole frame, every colour inverted, box 2 white, a red outline.
     std::vector<UInt8> expected(396);
     ConfigSaveRec r{};
     r.sizeInBytes = 396;
     r.version = 3;
     r.startRel = r.endRel = {0.0, 1.0, 0.0, 1.0};
-    for (int i = 1; i <= 6; ++i)
-        r.sliders[i] = defaults.sliders[i], r.colors[i] = defaults.colors[i];
+    for (int i = 1; i <= 3; ++i)
+        r.sliders[i] = 100;
+    r.colors[2] = {0xFFFF, 0xFFFF, 0xFFFF};
     r.frameStartColor = {0xFFFF, 0, 0};
     r.mediaType = 1;
     r.method = 1;
@@ -216,28 +217,38 @@ TEST_F(SavedConfig, SavedValuesComeBackAndOnlyStoredFieldsAreRead) {
     EXPECT_EQ(back.keepProps, c.keepProps);
 }
 
-TEST_F(SavedConfig, RecordsOfAnotherBuildVersionOrSizeAreRejectedAndReplacedAtStart) {
-    struct Case {
-        const char* what;
-        std::vector<UInt8> bytes;
-    };
+// A record of another build, version or size is rejected and replaced by the defaults at
+// start; any misc text is accepted.
+TEST_F(SavedConfig, OnlyRecordsOfThisBuildVersionAndSizeAreRead) {
     ConfigSaveRec big = DistinctRecord(ByteOrder::kBigEndian);
-    ConfigSaveRec v2 = DistinctRecord(ByteOrder::kLittleEndian), v4 = v2;
+    ConfigSaveRec v2 = DistinctRecord(ByteOrder::kLittleEndian), v4 = v2, other = v2;
     v2.version = 2;
     v4.version = 4;
+    CopyCStringToPascal("written by something else entirely", other.miscString);
     auto cut = Image(DistinctRecord(ByteOrder::kLittleEndian), ByteOrder::kLittleEndian);
     cut.resize(394);
-    std::vector<Case> cases = {{"big-endian build's record", Image(big, ByteOrder::kBigEndian)},
-                               {"version 2", Image(v2, ByteOrder::kLittleEndian)},
-                               {"version 4", Image(v4, ByteOrder::kLittleEndian)},
-                               {"record cut short", cut},
-                               {"empty resource", {}}};
+    const struct {
+        const char* what;
+        std::vector<UInt8> bytes;
+    } cases[] = {{"big-endian build's record", Image(big, ByteOrder::kBigEndian)},
+                 {"version 2", Image(v2, ByteOrder::kLittleEndian)},
+                 {"version 4", Image(v4, ByteOrder::kLittleEndian)},
+                 {"record cut short", cut},
+                 {"empty resource", {}},
+                 {"", Image(other, ByteOrder::kLittleEndian)}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         StoreRecordBytes(c.bytes);
         PluginDataRec config = Defaults();
         config.sliders[1] = 55;
         PluginDataRec before = config;
+        if (!*c.what) {
+            ASSERT_TRUE(ReadConfig(&config));
+            EXPECT_EQ(config.sliders[6], -3);
+            EXPECT_EQ(config.method, -2);
+            EXPECT_EQ(config.frameEndColor.blue, 0x0607);
+            continue;
+        }
         EXPECT_FALSE(ReadConfig(&config));
         EXPECT_EQ(std::memcmp(&config, &before, sizeof config), 0);
 
@@ -252,17 +263,6 @@ TEST_F(SavedConfig, RecordsOfAnotherBuildVersionOrSizeAreRejectedAndReplacedAtSt
         EXPECT_TRUE(ReadConfig(&reread));
         EXPECT_EQ(reread.sliders[1], 100);
     }
-}
-
-TEST_F(SavedConfig, AnyMiscTextIsAccepted) {
-    ConfigSaveRec r = DistinctRecord(ByteOrder::kLittleEndian);
-    CopyCStringToPascal("written by something else entirely", r.miscString);
-    StoreRecordBytes(Image(r, ByteOrder::kLittleEndian));
-    PluginDataRec config = Defaults();
-    ASSERT_TRUE(ReadConfig(&config));
-    EXPECT_EQ(config.sliders[6], -3);
-    EXPECT_EQ(config.method, -2);
-    EXPECT_EQ(config.frameEndColor.blue, 0x0607);
 }
 
 TEST_F(SavedConfig, WithoutAFileOrAFolderNothingIsReadOrWritten) {

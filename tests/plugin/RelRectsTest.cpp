@@ -3,14 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 namespace {
 
 void ExpectRect(const Rect& r, int top, int left, int bottom, int right) {
-    EXPECT_EQ(r.top, top);
-    EXPECT_EQ(r.left, left);
-    EXPECT_EQ(r.bottom, bottom);
-    EXPECT_EQ(r.right, right);
+    EXPECT_EQ((std::vector<int>{r.top, r.left, r.bottom, r.right}),
+              (std::vector<int>{top, left, bottom, right}));
 }
 
 } // namespace

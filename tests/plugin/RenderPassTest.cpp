@@ -10,8 +10,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstring>
+#include <fstream>
+#include <map>
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -22,6 +26,7 @@ const Pixel kUntouched{1, 2, 3, 4};
 GWorldPtr lgHandedOut = nullptr;
 HYPluginResult HandOutFrame(void*, SInt32, GWorldPtr* outFrame, SInt16, SInt16, HYRefDVQuality, SInt16*,
                             void** outCookie) {
+    testhost::ScriptedHost::Current()->calls.push_back({"GetFrame", {}});
     *outFrame = lgHandedOut;
     *outCookie = nullptr;
     return kPluginOK;
@@ -75,9 +80,10 @@ class RenderPass : public testing::Test {
         int fx = x - fr.left, fy = y - fr.top;
         Pixel raw = testhost::ScriptedHost::PatternPixel(params.startFrame + renderFrame, fx, fy);
         Pixel out = raw;
-        Rect r = Rel2Rect(gMasterConfig->startRel,
-                          Rect{0, 0, SInt16(fr.bottom - fr.top), SInt16(fr.right - fr.left)});
-        if (fy >= r.top && fy < r.bottom && fx >= r.left && fx < r.right)
+        const RelRect& rel = gMasterConfig->startRel;
+        const int w = fr.right - fr.left, h = fr.bottom - fr.top;
+        if (fy >= oracle::Edge(h, rel.top) && fy < oracle::Edge(h, rel.bottom) &&
+            fx >= oracle::Edge(w, rel.left) && fx < oracle::Edge(w, rel.right))
             out = Pixel{255, oracle::Channel(raw[1], gMasterConfig->sliders[1]),
                         oracle::Channel(raw[2], gMasterConfig->sliders[2]),
                         oracle::Channel(raw[3], gMasterConfig->sliders[3])};
@@ -101,31 +107,36 @@ class RenderPass : public testing::Test {
 
 } // namespace
 
-// A whole clip with fades in and out, checked pixel by pixel inside, outside and on the
-// edges of the rectangle and of frameRect.
-TEST_F(RenderPass, WholeClipWithFadesInAndOutIsPixelExact) {
+// Frames of a clip with fades in and out and frames outside the clip, pixel by pixel inside,
+// outside and on the edges of the rectangle and of frameRect, with the host calls of each. A
+// frame outside the clip is a fade frame only when the fade on its side is set.
+TEST_F(RenderPass, EveryFrameIsPixelExactWithItsFadeAndHostCalls) {
     gMasterConfig->startRel = SetRelRect(0.25, 0.2, 0.75, 0.9);
     gMasterConfig->sliders[1] = 30;
     gMasterConfig->sliders[2] = 60;
     gMasterConfig->sliders[3] = 90;
-    host.filterInfo.fadeInFrames = 3;
-    host.filterInfo.fadeOutFrames = 4;
-    ASSERT_EQ(Call(kPlugInitialize), kPluginOK);
-    const int opacities[10] = {255, 170, 85, -1, -1, -1, -1, 63, 127, 191};
-    for (SInt32 f = 0; f < 10; ++f) {
+    struct Case {
+        SInt32 in, out, renderFrame;
+        int opacity; // -1: no fade copy and no Blit
+    } cases[] = {{3, 4, 0, 255},  {3, 4, 1, 170}, {3, 4, 2, 85},  {3, 4, 3, -1},  {3, 4, 6, -1},
+                 {3, 4, 7, 63},   {3, 4, 8, 127}, {3, 4, 9, 191}, {0, 0, -1, -1}, {0, 0, 10, -1},
+                 {3, 0, -3, 255}, {3, 0, 12, -1}, {0, 3, -1, -1}, {0, 3, 12, 255}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "fades " << c.in << "/" << c.out << ", frame " << c.renderFrame);
+        if (c.in != host.filterInfo.fadeInFrames || c.out != host.filterInfo.fadeOutFrames || !Pass()) {
+            host.filterInfo.fadeInFrames = c.in;
+            host.filterInfo.fadeOutFrames = c.out;
+            ASSERT_EQ(Call(kPlugInitialize), kPluginOK);
+        }
         host.ClearCalls();
         Paint(output, kUntouched);
-        ASSERT_EQ(Frame(f), kPluginOK);
-        ExpectWholeOutput(f, opacities[f]);
-        EXPECT_EQ(host.CountOf("Blit"), opacities[f] < 0 ? 0u : 1u) << f;
-        if (opacities[f] >= 0) {
-            EXPECT_EQ(host.CallsOf("Blit")[0].args[0], opacities[f]);
-        }
-        auto get = host.CallsOf("GetFrame");
+        ASSERT_EQ(Frame(c.renderFrame), kPluginOK);
+        ExpectWholeOutput(c.renderFrame, c.opacity);
+        auto blits = host.CallsOf("Blit"), get = host.CallsOf("GetFrame");
+        EXPECT_EQ(blits.size() == 1 ? int(blits[0].args[0]) : blits.empty() ? -1 : -2, c.opacity);
         ASSERT_EQ(get.size(), 1u);
-        EXPECT_EQ(get[0].args[0], 100 + f);
-        EXPECT_EQ(get[0].args[1], 32);
-        EXPECT_EQ(get[0].args[2], 20);
+        EXPECT_EQ(get[0].args,
+                  (std::vector<std::int64_t>{100 + c.renderFrame, 32, 20, kDVHighQuality, get[0].args[4]}));
         EXPECT_EQ(host.CallsOf("ReleaseFrame")[0].args[0], get[0].args[4]);
         EXPECT_EQ(host.CallsOf("MixAudio")[0].args, (std::vector<std::int64_t>{get[0].args[4], 256}));
     }
@@ -151,28 +162,6 @@ TEST_F(RenderPass, FadesAreClampedToTheClip) {
     }
 }
 
-// A frame before the clip's start or past its end is a fade frame only when the fade on its
-// side is set, and then fully covered by the unprocessed frame; any other gets the effect.
-TEST_F(RenderPass, FramesOutsideTheClipFadeOnlyOnTheirSide) {
-    struct Case {
-        SInt32 renderFrame, in, out;
-        int opacity; // -1: no fade copy and no Blit
-    } cases[] = {{-1, 0, 0, -1},  {-3, 3, 0, 255}, {-1, 0, 3, -1},
-                 {12, 0, 3, 255}, {12, 3, 0, -1},  {10, 0, 0, -1}};
-    for (const Case& c : cases) {
-        host.filterInfo.fadeInFrames = c.in;
-        host.filterInfo.fadeOutFrames = c.out;
-        ASSERT_EQ(Call(kPlugInitialize), kPluginOK);
-        host.ClearCalls();
-        Paint(output, kUntouched);
-        ASSERT_EQ(Frame(c.renderFrame), kPluginOK);
-        ExpectWholeOutput(c.renderFrame, c.opacity);
-        EXPECT_EQ(host.CountOf("Blit"), c.opacity < 0 ? 0u : 1u)
-            << c.renderFrame << " " << c.in << " " << c.out;
-        Call(kPlugTerminate);
-    }
-}
-
 TEST_F(RenderPass, ProxyQualityAndAudio) {
     ASSERT_EQ(Call(kPlugInitialize), kPluginOK);
     params.proxyOnly = true;
@@ -185,47 +174,93 @@ TEST_F(RenderPass, ProxyQualityAndAudio) {
     }
 }
 
-TEST_F(RenderPass, NegativeAbsoluteFrameFetchesNothing) {
+// What the host hears when a step fails: the first failure, else the release's. The frame is
+// released on every path, and a frame that was not drawn leaves the output as it was.
+TEST_F(RenderPass, FailuresAreReportedAndTheFrameAlwaysReleased) {
+    host.filterInfo.fadeInFrames = 5; // frame 1 is a fade frame, frame 7 is not
     ASSERT_EQ(Call(kPlugInitialize), kPluginOK);
-    params.startFrame = 2;
-    host.failures["ReleaseFrame"] = kPluginCantGetNeededFrame;
-    EXPECT_EQ(Frame(-3), kPluginCantGetNeededFrame);
-    EXPECT_EQ(host.CountOf("GetFrame"), 0u);
-    EXPECT_EQ(host.CallsOf("ReleaseFrame")[0].args[0], 0);
-    for (int y = 0; y < 30; ++y)
-        for (int x = 0; x < 40; ++x)
-            ASSERT_EQ(At(output, x, y), kUntouched);
-}
-
-TEST_F(RenderPass, HostFailuresAreReportedAndLeaveTheOutput) {
-    host.filterInfo.fadeInFrames = 5;
-    ASSERT_EQ(Call(kPlugInitialize), kPluginOK);
-    host.failures["GetFrame"] = kPluginCantGetNeededFrame;
-    host.failures["ReleaseFrame"] = kPluginFailed;
-    EXPECT_EQ(Frame(1), kPluginCantGetNeededFrame);
-    for (int y = 0; y < 30; ++y)
-        for (int x = 0; x < 40; ++x)
-            ASSERT_EQ(At(output, x, y), kUntouched);
+    const HYPluginResult kCant = kPluginCantGetNeededFrame, kAgain = kPluginTryAgainLater;
+    struct Case {
+        const char* failing; // answers kCant
+        SInt32 renderFrame;
+        bool tooWide; // frameRect wider than any buffer: no fade copy can be made
+        HYPluginResult released, want;
+        const char* calls;
+    } cases[] = {{"", -103, false, kAgain, kAgain, "ReleaseFrame"},
+                 {"GetFrame", 1, false, kAgain, kCant, "GetFrame ReleaseFrame"},
+                 {"", 1, true, kPluginOK, kPluginFailed, "GetFrame ReleaseFrame"},
+                 {"", 1, true, kAgain, kAgain, "GetFrame ReleaseFrame"},
+                 {"Blit", 1, false, kAgain, kCant, "GetFrame Blit ReleaseFrame"},
+                 {"MixAudio", 7, false, kPluginOK, kCant, "GetFrame MixAudio ReleaseFrame"},
+                 {"", 7, false, kAgain, kAgain, "GetFrame MixAudio ReleaseFrame"}};
+    const auto scriptedGetFrame = host.procs.GetFrame;
+    Rect small{0, 0, 20, 32};
+    ASSERT_EQ(NewGWorld(&lgHandedOut, 32, &small, nullptr, nullptr, 0), noErr);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message()
+                     << c.calls << ", failing " << c.failing << ", frame " << c.renderFrame);
+        host.failures = {{c.failing, kCant}, {"ReleaseFrame", c.released}};
+        host.ClearCalls();
+        Paint(output, kUntouched);
+        if (c.tooWide) host.procs.GetFrame = HandOutFrame;
+        if (c.tooWide) params.frameRect.right = 5003;
+        EXPECT_EQ(Frame(c.renderFrame), c.want);
+        std::string calls;
+        for (const auto& call : host.calls)
+            calls += (calls.empty() ? "" : " ") + call.name;
+        EXPECT_EQ(calls, c.calls);
+        EXPECT_EQ(host.OutstandingFrames(), 0u);
+        const bool drawn = calls.find("Blit") != std::string::npos || calls.find("Mix") != std::string::npos;
+        EXPECT_EQ(At(output, 10, 10) != kUntouched, drawn);
+        host.procs.GetFrame = scriptedGetFrame;
+        params.frameRect.right = 35;
+    }
+    DisposeGWorld(lgHandedOut);
     host.failures.clear();
-    host.failures["Blit"] = kPluginTryAgainLater;
-    EXPECT_EQ(Frame(1), kPluginTryAgainLater);
-    EXPECT_EQ(host.CountOf("MixAudio"), 0u);
-    host.failures.clear();
-    host.failures["MixAudio"] = kPluginFailed;
-    EXPECT_EQ(Frame(7), kPluginFailed);
-    EXPECT_EQ(host.OutstandingFrames(), 0u);
-    host.failures.clear();
+    // No pass, or no output buffer: nothing is fetched, released or handed to Blit.
+    host.ClearCalls();
     void* pass = params.clientData;
     params.clientData = nullptr;
     EXPECT_EQ(Frame(1), kPluginBadParams);
     params.clientData = pass;
-    // No output buffer: nowhere to draw, so nothing is fetched or handed to Blit.
-    host.ClearCalls();
     params.frame = nullptr;
     EXPECT_EQ(Frame(1), kPluginBadParams);
     EXPECT_EQ(Call(kPlugFilePlaceHolder), kPluginBadParams);
-    EXPECT_EQ(host.CountOf("GetFrame") + host.CountOf("Blit") + host.CountOf("NewPtrClear"), 0u);
+    EXPECT_TRUE(host.calls.empty());
     params.frame = output;
+}
+
+// A fade frame whose scratch buffer cannot be had is reported, and neither covered by Blit nor
+// mixed. The frame is wider than the output, so the pass cannot write straight into it; the
+// process may then take one buffer of the frame's size more (the fade copy), not two.
+TEST_F(RenderPass, AFrameThatCannotBeProcessedIsNeitherBlittedNorMixed) {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "AddressSanitizer's allocator ends the process itself when memory runs out";
+#endif
+    host.filterInfo.fadeInFrames = 5;
+    ASSERT_EQ(Call(kPlugInitialize), kPluginOK);
+    params.frameRect = Rect{0, 0, 2600, 4095};
+    GWorldPtr frame = nullptr;
+    void* cookie = nullptr;
+    SInt16 volume = 0;
+    host.procs.GetFrame(&host, 101, &frame, 4095, 2600, kDVHighQuality, &volume, &cookie); // made now, kept
+    host.procs.ReleaseFrame(&host, cookie);
+    host.ClearCalls();
+    EXPECT_EXIT(
+        {
+            long pages = 0;
+            std::ifstream("/proc/self/statm") >> pages;
+            rlimit limit{};
+            getrlimit(RLIMIT_AS, &limit);
+            limit.rlim_cur = rlim_t(pages) * rlim_t(sysconf(_SC_PAGESIZE)) + 64 * 1024 * 1024;
+            setrlimit(RLIMIT_AS, &limit);
+            bool reported = Frame(1) == kPluginOutOfMemory;
+            std::exit(reported && host.CountOf("Blit") + host.CountOf("MixAudio") == 0 &&
+                              host.CountOf("ReleaseFrame") == 1 && At(output, 5, 5) == kUntouched
+                          ? 0
+                          : 1);
+        },
+        testing::ExitedWithCode(0), "");
 }
 
 TEST_F(RenderPass, PassesOpenAndCloseWithoutLeaks) {
@@ -234,13 +269,11 @@ TEST_F(RenderPass, PassesOpenAndCloseWithoutLeaks) {
     EXPECT_EQ(host.CountOf("DisposePtr"), 0u);
     ASSERT_EQ(Call(kPlugInitialize), kPluginOK);
     void* pass = params.clientData;
-    PluginDataPtr firstCopy = Pass()->effectConfig;
     gMasterConfig->sliders[1] = 42;
     ASSERT_EQ(Call(kPlugInitialize), kPluginOK); // reuses the pass, replaces the copy
     EXPECT_EQ(params.clientData, pass);
     EXPECT_EQ(Pass()->effectConfig->sliders[1], 42);
     EXPECT_EQ(host.LiveBlocks(), master + 2) << "the first copy is freed";
-    (void)firstCopy;
     EXPECT_EQ(Call(kPlugTerminate), kPluginOK);
     EXPECT_EQ(params.clientData, nullptr);
     EXPECT_EQ(host.LiveBlocks(), master);
@@ -271,6 +304,10 @@ TEST_F(RenderPass, PlaceholderRunsAPassOfItsOwn) {
     EXPECT_EQ(host.CallsOf("GetFrame").back().args[0], 104);
     ExpectWholeOutput(4, -1);
     EXPECT_EQ(Frame(5), kPluginOK); // the caller's pass still works
+    // A pass that opens but fails is closed all the same.
+    host.failures["GetFilterInfo"] = kPluginTryAgainLater;
+    EXPECT_EQ(Call(kPlugFilePlaceHolder), kPluginTryAgainLater);
+    EXPECT_EQ(host.LiveBlocks(), blocks);
 }
 
 TEST_F(RenderPass, FrameRectReachingOutsideTheOutputIsClipped) {
@@ -352,8 +389,17 @@ TEST_F(RenderPass, GetFrameIntoGWScalesTheHostFrame) {
     EXPECT_EQ(host.CallsOf("GetFrame")[0].args[0], 12);
     EXPECT_EQ(At(gw, 5, 3), testhost::ScriptedHost::PatternPixel(12, 5, 3));
     EXPECT_EQ(host.OutstandingFrames(), 0u);
-    host.failures["GetFrame"] = kPluginFailed;
-    EXPECT_EQ(GetFrameIntoGW(gw, &params, 2, 0), kPluginFailed);
+    // A failed fetch is reported as such, also when the host handed out a frame and cookie with it.
+    host.procs.GetFrame = [](void*, SInt32, GWorldPtr* outFrame, SInt16, SInt16, HYRefDVQuality, SInt16*,
+                             void** outCookie) -> HYPluginResult {
+        *outFrame = lgHandedOut;
+        *outCookie = reinterpret_cast<void*>(7);
+        return kPluginCantGetNeededFrame;
+    };
+    lgHandedOut = output;
+    host.ClearCalls();
+    EXPECT_EQ(GetFrameIntoGW(gw, &params, 2, 0), kPluginCantGetNeededFrame);
+    EXPECT_EQ(host.CallsOf("ReleaseFrame").at(0).args[0], 7);
     DisposeGWorld(gw);
 }
 

@@ -1,5 +1,6 @@
 #include "ScriptedHost.h"
 
+#include "common/Blit.h"
 #include "common/BundleLoader.h"
 #include "common/HostProcs.h"
 
@@ -35,20 +36,12 @@ struct HostCallbacks {
         return true;
     }
 
-    static Ptr Allocate(ScriptedHost& h, SInt32 byteCount, bool clear) {
+    static Ptr Allocate(ScriptedHost& h, SInt32 byteCount) {
         if (byteCount < 0) return nullptr;
-        Ptr p = nullptr;
-        switch (h.memory) {
-            case HostMemory::kToolbox:
-                p = clear ? ::NewPtrClear(byteCount) : ::NewPtr(byteCount);
-                break;
-            case HostMemory::kCalloc:
-                p = static_cast<Ptr>(std::calloc(1, std::max<size_t>(size_t(byteCount), 1)));
-                break;
-            case HostMemory::kGuardPage:
-                p = static_cast<Ptr>(testsupport::NewGuardedBlock(size_t(byteCount)));
-                break;
-        }
+        Ptr p = h.memory == HostMemory::kToolbox ? ::NewPtrClear(byteCount)
+                : h.memory == HostMemory::kCalloc
+                    ? static_cast<Ptr>(std::calloc(1, std::max<size_t>(size_t(byteCount), 1)))
+                    : static_cast<Ptr>(testsupport::NewGuardedBlock(size_t(byteCount)));
         if (p) h.blocks[p] = size_t(byteCount);
         return p;
     }
@@ -59,13 +52,7 @@ struct HostCallbacks {
         int n = h.newPtrClearCount++;
         if (h.failures.count("NewPtrClear") || (h.failNewPtrClearFrom >= 0 && n >= h.failNewPtrClearFrom))
             return nullptr;
-        return Allocate(h, byteCount, true);
-    }
-
-    static Ptr NewPtr(SInt32 byteCount) {
-        ScriptedHost& h = Host();
-        h.calls.push_back({"NewPtr", {byteCount}});
-        return Allocate(h, byteCount, false);
+        return Allocate(h, byteCount);
     }
 
     static void DisposePtr(Ptr block) {
@@ -78,17 +65,9 @@ struct HostCallbacks {
             if (h.memory == HostMemory::kToolbox) ::DisposePtr(block); // an earlier host's
             return;
         }
-        switch (h.memory) {
-            case HostMemory::kToolbox:
-                ::DisposePtr(block);
-                break;
-            case HostMemory::kCalloc:
-                std::free(block);
-                break;
-            case HostMemory::kGuardPage:
-                testsupport::DisposeGuardedBlock(block, it->second);
-                break;
-        }
+        if (h.memory == HostMemory::kToolbox) ::DisposePtr(block);
+        if (h.memory == HostMemory::kCalloc) std::free(block);
+        if (h.memory == HostMemory::kGuardPage) testsupport::DisposeGuardedBlock(block, it->second);
         h.blocks.erase(it);
     }
 
@@ -100,26 +79,18 @@ struct HostCallbacks {
         HYPluginResult result = kPluginOK;
         if (Failing(h, "GetFrame", result)) return result;
         if (!outFrame || !outCookie) return kPluginBadParams;
-        GWorldPtr frame = nullptr;
-        std::array<SInt32, 3> key{frameIndex, width, height};
-        auto cached = h.frames.find(key);
-        if (!h.pluginDisposesFrames && cached != h.frames.end()) {
-            frame = cached->second;
-        } else {
+        GWorldPtr& frame = h.frames[{frameIndex, width, height}];
+        if (!frame) {
             Rect bounds{0, 0, height, width};
             if (NewGWorld(&frame, 32, &bounds, nullptr, nullptr, 0) != noErr) return kPluginFailed;
-            if (h.frameGenerator)
-                h.frameGenerator(frameIndex, frame);
-            else
-                ScriptedHost::FillPattern(frameIndex, frame);
-            if (!h.pluginDisposesFrames) h.frames[key] = frame;
+            ScriptedHost::FillPattern(frameIndex, frame);
         }
         std::intptr_t cookie = h.nextCookie++;
         h.outstanding[cookie] = frame;
         call.args[4] = cookie;
         *outFrame = frame;
         *outCookie = reinterpret_cast<void*>(cookie);
-        if (outVolume) *outVolume = h.frameVolume;
+        if (outVolume) *outVolume = 100;
         return kPluginOK;
     }
 
@@ -148,41 +119,9 @@ struct HostCallbacks {
             {"Blit", {opacity, s.top, s.left, s.bottom, s.right, d.top, d.left, d.bottom, d.right}});
         HYPluginResult result = kPluginOK;
         if (Failing(h, "Blit", result)) return result;
-        if (!src || !dst || !*src || !*dst || !srcRect || !dstRect || opacity < 0 || opacity > 255)
-            return kPluginBadParams;
-        Composite(**src, **dst, s, d, opacity);
-        return kPluginOK;
-    }
-
-    static void Composite(const PixMap& src, const PixMap& dst, const Rect& s, const Rect& d, int opacity) {
-        int sw = s.right - s.left, sh = s.bottom - s.top, dw = d.right - d.left, dh = d.bottom - d.top;
-        if (sw <= 0 || sh <= 0 || dw <= 0 || dh <= 0) return;
-        long srcRow = long(src.rowBytes) & 0x3FFF, dstRow = long(dst.rowBytes) & 0x3FFF;
-        std::vector<UInt8> blend(256 * 256); // [src][dst] for this opacity
-        for (int a = 0; a < 256; ++a)
-            for (int b = 0; b < 256; ++b)
-                blend[size_t(a * 256 + b)] = ScriptedHost::BlendByte(UInt8(a), UInt8(b), opacity);
-        int x0 = std::max<int>(d.left, dst.bounds.left), x1 = std::min<int>(d.right, dst.bounds.right);
-        std::vector<int> columns; // source column of each destination column, -1 outside the source
-        for (int x = x0; x < x1; ++x) {
-            int sx = s.left + int(long(x - d.left) * sw / dw);
-            columns.push_back(sx < src.bounds.left || sx >= src.bounds.right ? -1 : sx - src.bounds.left);
-        }
-        for (int v = std::max<int>(d.top, dst.bounds.top); v < std::min<int>(d.bottom, dst.bounds.bottom);
-             ++v) {
-            int sv = s.top + int(long(v - d.top) * sh / dh);
-            if (sv < src.bounds.top || sv >= src.bounds.bottom) continue;
-            const UInt8* inRow =
-                reinterpret_cast<const UInt8*>(src.baseAddr) + (sv - src.bounds.top) * srcRow;
-            UInt8* out = reinterpret_cast<UInt8*>(dst.baseAddr) + (v - dst.bounds.top) * dstRow +
-                         (x0 - dst.bounds.left) * 4;
-            for (size_t c = 0; c < columns.size(); ++c, out += 4) {
-                if (columns[c] < 0) continue;
-                const UInt8* in = inRow + columns[c] * 4;
-                for (int i = 0; i < 4; ++i)
-                    out[i] = blend[size_t(in[i] * 256 + out[i])];
-            }
-        }
+        // The plug-in never sends an opacity outside 0..255, which the host would take as the nearer end.
+        if (opacity < 0 || opacity > 255) return kPluginBadParams;
+        return hosts::BlitPixMaps(src, dst, srcRect, dstRect, opacity);
     }
 
     static HYPluginResult GetFilterInfo(void* instance, HYPluginFilterInfo** outInfo) {
@@ -190,7 +129,7 @@ struct HostCallbacks {
         h.calls.push_back({"GetFilterInfo", {Addr(instance)}});
         HYPluginResult result = kPluginOK;
         if (Failing(h, "GetFilterInfo", result)) return result;
-        if (outInfo) *outInfo = h.deliverFilterInfo ? &h.filterInfo : nullptr;
+        if (outInfo) *outInfo = &h.filterInfo;
         return kPluginOK;
     }
 
@@ -204,7 +143,6 @@ struct HostCallbacks {
 };
 
 ScriptedHost::ScriptedHost(HostMemory hostMemory) : procs(hosts::MakeDefaultProcs()), memory(hostMemory) {
-    procs.NewPtr = HostCallbacks::NewPtr;
     procs.NewPtrClear = HostCallbacks::NewPtrClear;
     procs.DisposePtr = HostCallbacks::DisposePtr;
     procs.GetFilterInfo = HostCallbacks::GetFilterInfo;
@@ -219,7 +157,7 @@ ScriptedHost::ScriptedHost(HostMemory hostMemory) : procs(hosts::MakeDefaultProc
 
 ScriptedHost::~ScriptedHost() {
     for (auto& [key, frame] : frames)
-        DisposeGWorld(frame);
+        if (frame) DisposeGWorld(frame);
     for (SInt16 refNum : bundleResourceFiles)
         CloseResFile(refNum);
     gCurrentHost = previous;

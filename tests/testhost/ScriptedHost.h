@@ -1,8 +1,8 @@
 // A scripted host for in-process tests: a callback table that records every call with its
 // arguments, answers from test-supplied data, and fails on request.
 //
-// Blocks come from the toolbox, as from a host on the platform, or from the host's own
-// allocator (HostMemory). One ScriptedHost is current at a time (the newest); the memory
+// Blocks from NewPtrClear come from the toolbox, as from a host on the platform, or from the
+// host's own allocator (HostMemory). One ScriptedHost is current at a time (the newest); the memory
 // callbacks carry no instance and reach it through that.
 #pragma once
 
@@ -10,7 +10,6 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -22,7 +21,7 @@ struct HostCall {
     std::vector<std::int64_t> args; // integers as passed; pointers as their address
 };
 
-// Where NewPtr and NewPtrClear take their blocks from: the toolbox (blocks that know their
+// Where NewPtrClear takes its blocks from: the toolbox (blocks that know their
 // size), plain calloc, or right after an inaccessible page, so that any read in front of a
 // block faults at once.
 enum class HostMemory { kToolbox, kCalloc, kGuardPage };
@@ -51,34 +50,27 @@ class ScriptedHost {
     // NewPtrClear fails from its nth call on (0 = the first call), or never when negative.
     int failNewPtrClearFrom = -1;
 
-    // What GetFilterInfo hands out; with deliverFilterInfo false it delivers nothing.
+    // What GetFilterInfo hands out.
     HYPluginFilterInfo filterInfo{{0.5f, 0.5f, 0.5f}, 0, 0};
-    bool deliverFilterInfo = true;
 
-    // Frames. GetFrame delivers a 32-bit buffer of the requested size filled by
-    // frameGenerator (default: FillPattern) and a fresh non-null cookie; calls are recorded as
-    // GetFrame {frameIndex, width, height, quality, cookie}, ReleaseFrame {cookie} and
-    // MixAudio {cookie, level}. Frames stay the host's and are reused for the same index and
-    // size, unless pluginDisposesFrames, when each call makes a new one that the plug-in disposes.
-    using FrameGenerator = std::function<void(SInt32 frameIndex, GWorldPtr frame)>;
-    FrameGenerator frameGenerator;
-    bool pluginDisposesFrames = false;
-    SInt16 frameVolume = 100;
+    // Frames. GetFrame delivers a 32-bit buffer of the requested size filled by FillPattern,
+    // volume 100 and a fresh non-null cookie; calls are recorded as GetFrame {frameIndex,
+    // width, height, quality, cookie}, ReleaseFrame {cookie} and MixAudio {cookie, level}.
+    // Frames stay the host's and are reused for the same index and size.
     // Pixel (alpha, red, green, blue) of the default frames; every byte varies with x, y and the index.
     static std::array<UInt8, 4> PatternPixel(SInt32 frameIndex, int x, int y);
     static void FillPattern(SInt32 frameIndex, GWorldPtr frame);
     // Frames fetched and not yet released.
     size_t OutstandingFrames() const { return outstanding.size(); }
 
-    // Blit {opacity, src top, left, bottom, right, dst top, left, bottom, right} draws the
-    // source rectangle over the destination rectangle (nearest neighbour when the sizes
-    // differ, clipped to both pixel maps) with, for each of the four bytes,
-    //     out = (src × opacity + dst × (255 − opacity) + 127) / 255   (integer division),
-    // so 255 gives the source and 0 the destination exactly. Opacities outside 0..255 are
-    // refused with kPluginBadParams.
+    // Blit {opacity, src top, left, bottom, right, dst top, left, bottom, right} mixes as the
+    // hosts do (hosts::BlitPixMaps), each byte becoming BlendByte(src, dst, opacity), and
+    // refuses opacities outside 0..255 with kPluginBadParams.
+    // (src × opacity + dst × (255 − opacity) + 127) / 255 (integer division): 255 gives the
+    // source and 0 the destination exactly.
     static UInt8 BlendByte(UInt8 src, UInt8 dst, int opacity);
 
-    // Blocks handed out by NewPtrClear/NewPtr and not yet given back, and DisposePtr calls
+    // Blocks handed out by NewPtrClear and not yet given back, and DisposePtr calls
     // with a block this host did not hand out (not freed).
     size_t LiveBlocks() const { return blocks.size(); }
     size_t StrayDisposals() const { return strayDisposals; }

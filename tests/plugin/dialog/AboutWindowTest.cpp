@@ -1,37 +1,11 @@
 // The about window from the built bundle's description, closed by its two commands.
 #include "dialog/aboutWindow.h"
 
-#include "TestPaths.h"
-#include "toolbox/CFBundle.h"
-#include "toolbox/InputSources.h"
-#include "toolbox/Nib.h"
-
-#include "ModalScript.h"
-
-#include <gtest/gtest.h>
-
-#include <dlfcn.h>
+#include "DialogSupport.h"
 
 #include <filesystem>
 
 namespace {
-
-void LoadPluginBundle() {
-    static void* handle = dlopen((testpaths::Bundle() + "/Contents/Linux/Umbrawash.so").c_str(), RTLD_NOW);
-    ASSERT_NE(handle, nullptr) << dlerror();
-}
-
-// Shows the about window over the script; returns what went to standard error.
-std::string RunAbout(const std::string& script) {
-    std::string error;
-    EXPECT_TRUE(toolbox::UseScriptText(script, error)) << error;
-    const int failuresBefore = toolbox::ScriptFailures();
-    testing::internal::CaptureStderr();
-    ShowAbout();
-    std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(toolbox::ScriptFailures(), failuresBefore) << err;
-    return err;
-}
 
 OSStatus SendCommand(UInt32 commandID) {
     return testsupport::SendCommandTo(AboutDialogHandler, commandID);
@@ -40,17 +14,17 @@ OSStatus SendCommand(UInt32 commandID) {
 } // namespace
 
 TEST(AboutWindow, ShowsNameAndVersionAndClosesByEitherCommandFreshEachTime) {
-    LoadPluginBundle();
+    dialogtest::LoadPluginBundle();
     const std::string shot = testing::TempDir() + "about.png";
     GWorldPtr gw = nullptr;
     const Rect r{0, 0, 4, 4};
     ASSERT_EQ(NewGWorld(&gw, 32, &r, nullptr, nullptr, 0), noErr);
     SetGWorld(gw, nullptr);
     for (const char* close : {"press Okay 1", "key return", "key escape"}) {
-        const std::string err = RunAbout(std::string("expect text Plug 1 Umbrawash\n"
-                                                     "expect text Vers 1 Version 3.0.0 (i386 Universal)\n"
-                                                     "screenshot ") +
-                                         shot + "\n" + close + "\n");
+        const std::string err = dialogtest::WithScript(
+            "expect text Plug 1 Umbrawash\nexpect text Vers 1 Version 3.0.0 (i386 Universal)\nscreenshot " +
+                shot + "\n" + close + "\n",
+            ShowAbout);
         EXPECT_EQ(err.find("no more steps"), std::string::npos) << close << ": " << err;
         CGrafPtr port;
         GDHandle device;

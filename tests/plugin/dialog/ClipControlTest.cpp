@@ -2,7 +2,6 @@
 // rectangle, and what the control draws.
 #include "DialogSupport.h"
 
-#include "dialog/clipCTRL.h"
 #include "dialog/configdlghandler.h"
 #include "model/DataHandling.h"
 #include "model/relRects.h"
@@ -12,42 +11,29 @@ using namespace dialogtest;
 
 namespace {
 
-// Window "clip": the control at (10, 10), 200 x 100.
-class ClipControl : public testing::Test {
+// Window "clip": the control at (10, 10), 200 x 100, showing a green preview.
+class ClipControl : public ControlsWindow {
   protected:
-    IBNibRef nib = nullptr;
-    WindowRef window = nullptr;
     PluginDataRec config{};
-    GWorldPtr preview = nullptr;
+    GWorldPtr preview = AllocateGWorld(40, 20);
 
     void SetUp() override {
-        RegisterClipCtrl();
+        windowName = "clip";
+        ControlsWindow::SetUp();
         ResetConfig(&config, true);
-        preview = AllocateGWorld(40, 20);
         ClearGW(preview, SetRGBColor(0, SInt16(0xFF00), 0));
         gConfigWorkSpace = PluginWorkSpace{};
         gConfigWorkSpace.theConfig = &config;
         gConfigWorkSpace.theFXClip = preview;
         gConfigWorkSpace.activeRel = 1;
-        ASSERT_EQ(toolbox::CreateNibReferenceFromFile(DIALOG_TEST_DIR "/controls.json", &nib), noErr);
-        ASSERT_EQ(CreateWindowFromNib(nib, CFSTR("clip"), &window), noErr);
         gConfigWorkSpace.theWindow = window;
-        gConfigWorkSpace.theFrameCtrl = Control();
+        gConfigWorkSpace.theFrameCtrl = Control("Clip", 1);
     }
     void TearDown() override {
-        DisposeWindow(window);
-        DisposeNibReference(nib);
+        ControlsWindow::TearDown();
         DisposeGWorld(preview);
         gConfigWorkSpace = PluginWorkSpace{};
-        UnregisterClipCtrl();
     }
-    ControlRef Control() {
-        const ControlID cid{FourCC("Clip"), 1};
-        ControlRef c = nullptr;
-        GetControlByID(window, &cid, &c);
-        return c;
-    }
-    Px At(int h, int v) { return PortPixel(GetWindowPort(window), h, v); }
 };
 
 const Px kGreen{255, 0, 255, 0}, kRed{255, 255, 0, 0};
@@ -59,10 +45,6 @@ Rect R(short left, short top, short right, short bottom) {
 }
 Point P(short h, short v) {
     return Point{v, h};
-}
-
-bool Same(const Rect& a, const Rect& b) {
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
 
 } // namespace
@@ -93,19 +75,23 @@ TEST(ClipDrags, CornersFlipOptionGrowsAboutTheCentreAndShiftKeepsTheProportion) 
 
     Rect r = orig; // bottom-right dragged above the top edge
     DragCorner(4, r, P(300, 200), P(320, 50), 0, frame, origRel);
-    EXPECT_TRUE(Same(r, R(100, 50, 320, 100)));
+    EXPECT_EQ(r, R(100, 50, 320, 100));
 
     r = orig; // option: both sides move
     DragCorner(4, r, P(300, 200), P(310, 205), optionKey, frame, origRel);
-    EXPECT_TRUE(Same(r, R(90, 95, 310, 205)));
+    EXPECT_EQ(r, R(90, 95, 310, 205));
 
     r = orig; // shift: 2:1 kept, the height follows the width
     DragCorner(4, r, P(300, 200), P(340, 260), shiftKey, frame, origRel);
-    EXPECT_TRUE(Same(r, R(100, 100, 340, 220)));
+    EXPECT_EQ(r, R(100, 100, 340, 220));
 
     r = orig; // top-left against the fixed bottom-right
     DragCorner(1, r, P(100, 100), P(80, 90), 0, frame, origRel);
-    EXPECT_TRUE(Same(r, R(80, 90, 300, 200)));
+    EXPECT_EQ(r, R(80, 90, 300, 200));
+
+    r = orig; // top-right against the fixed bottom-left
+    DragCorner(2, r, P(300, 100), P(320, 90), 0, frame, origRel);
+    EXPECT_EQ(r, R(100, 90, 320, 200));
 
     r = orig; // top-right against the fixed bottom-left
     DragCorner(2, r, P(300, 100), P(320, 90), 0, frame, origRel);
@@ -113,16 +99,16 @@ TEST(ClipDrags, CornersFlipOptionGrowsAboutTheCentreAndShiftKeepsTheProportion) 
 
     r = orig; // not a corner: unchanged
     DragCorner(5, r, P(100, 100), P(80, 90), 0, frame, origRel);
-    EXPECT_TRUE(Same(r, orig));
+    EXPECT_EQ(r, orig);
 
     DragRect(r, P(10, 10), P(400, 5), shiftKey); // a move is not kept inside anything
-    EXPECT_TRUE(Same(r, R(490, 95, 690, 195)));
+    EXPECT_EQ(r, R(490, 95, 690, 195));
     gConfigWorkSpace = PluginWorkSpace{};
 }
 
 TEST_F(ClipControl, DrawsThePreviewTheOutlineTheHandlesAndTheBorder) {
     config.startRel = SetRelRect(0.25, 0.25, 0.75, 0.75); // (60, 35) to (160, 85)
-    Draw1Control(Control());
+    Draw1Control(Control("Clip", 1));
     EXPECT_EQ(At(30, 60), kGreen); // the preview, scaled
     EXPECT_EQ(At(10, 10), kBlack); // the control's border
     EXPECT_EQ(At(209, 109), kBlack);
@@ -138,14 +124,14 @@ TEST_F(ClipControl, DrawsThePreviewTheOutlineTheHandlesAndTheBorder) {
 TEST_F(ClipControl, AnOutlinePastTheEdgeIsCutAtTheBorderAndADisabledControlDrawsNothing) {
     const Px background = At(5, 5);
     config.startRel = SetRelRect(0.5, 0.25, 1.5, 0.75); // right edge at 310
-    Draw1Control(Control());
+    Draw1Control(Control("Clip", 1));
     EXPECT_EQ(At(150, 35), kRed);
     EXPECT_EQ(At(209, 35), kBlack);
     EXPECT_EQ(At(215, 35), background);
     EXPECT_EQ(At(220, 60), background);
 
     ClearGW(preview, SetRGBColor(0, 0, SInt16(0xFF00)));
-    DisableControl(Control());
-    Draw1Control(Control());
+    DisableControl(Control("Clip", 1));
+    Draw1Control(Control("Clip", 1));
     EXPECT_EQ(At(30, 60), kGreen); // not redrawn with the blue preview
 }

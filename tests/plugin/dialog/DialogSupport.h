@@ -1,9 +1,12 @@
-// What the dialog control tests share: the test window with colour boxes and picture
-// controls, run under a script, and pixel probes of its port.
+// What the dialog tests share: the plug-in's bundle, input scripts, a window of controls.json
+// with the plug-in's control classes registered, and pixel probes of a port.
 #pragma once
 
+#include "../PaddedBuffer.h"
 #include "ModalScript.h"
+#include "TestPaths.h"
 
+#include "dialog/clipCTRL.h"
 #include "dialog/colorCTRL.h"
 #include "dialog/pictCTRL.h"
 
@@ -13,34 +16,55 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
+#include <dlfcn.h>
+
 #include <string>
 
 namespace dialogtest {
 
-using Px = std::array<int, 4>; // alpha, red, green, blue
+using Px = PixRec;
 
-inline Px PortPixel(CGrafPtr port, int h, int v) {
-    PixMapHandle pm = GetGWorldPixMap(port);
-    const UInt8* p = reinterpret_cast<const UInt8*>(GetPixBaseAddr(pm)) + v * GetPixRowBytes(pm) + 4 * h;
-    return {p[0], p[1], p[2], p[3]};
+// Loads the built bundle, where the plug-in's windows find their descriptions.
+inline void LoadPluginBundle() {
+    static void* handle = dlopen((testpaths::Bundle() + "/Contents/Linux/Umbrawash.so").c_str(), RTLD_NOW);
+    ASSERT_NE(handle, nullptr) << dlerror();
 }
 
+// Runs fn with the script as the user's input; every script check must pass. Returns what
+// went to standard error.
+template <typename Fn>
+std::string WithScript(const std::string& script, Fn fn) {
+    std::string error;
+    EXPECT_TRUE(toolbox::UseScriptText(script, error)) << error;
+    const int failuresBefore = toolbox::ScriptFailures();
+    testing::internal::CaptureStderr();
+    fn();
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(toolbox::ScriptFailures(), failuresBefore) << err;
+    return err;
+}
+
+// The window windowName of controls.json ("boxes" unless a fixture sets another first).
 class ControlsWindow : public testing::Test {
   protected:
+    const char* windowName = "boxes";
     IBNibRef nib = nullptr;
     WindowRef window = nullptr;
 
     void SetUp() override {
         RegisterColorBox();
         RegisterPictureControl();
+        RegisterClipCtrl();
         ASSERT_EQ(toolbox::CreateNibReferenceFromFile(DIALOG_TEST_DIR "/controls.json", &nib), noErr);
-        ASSERT_EQ(CreateWindowFromNib(nib, CFSTR("boxes"), &window), noErr);
+        CFStringRef name = CFStringCreateWithCString(nullptr, windowName, kCFStringEncodingUTF8);
+        ASSERT_EQ(CreateWindowFromNib(nib, name, &window), noErr);
+        CFRelease(name);
     }
 
     void TearDown() override {
         DisposeWindow(window);
         DisposeNibReference(nib);
+        UnregisterClipCtrl();
         UnregisterPictureControl();
         UnregisterColorBox();
     }
@@ -52,7 +76,7 @@ class ControlsWindow : public testing::Test {
         return c;
     }
 
-    Px At(int h, int v) { return PortPixel(GetWindowPort(window), h, v); }
+    Px At(int h, int v) { return PixelOf(GetWindowPort(window), h, v); }
 
     // Runs the window's modal loop over the script; returns what went to standard error.
     std::string Run(const std::string& script) { return testsupport::RunModalScript(window, script); }

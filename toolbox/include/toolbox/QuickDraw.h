@@ -143,6 +143,23 @@ namespace toolbox {
  * KillPicture disposes of it. */
 PicHandle NewPictureFromPixels(const UInt8* pixels, int width, int height, long rowBytes);
 } // namespace toolbox
+
+/* The current port and device, saved when the record is made and made current again when it
+ * goes. Restore() puts them back early, once, where something must follow the restore in the
+ * same scope (a buffer disposed of after its drawing, say). */
+struct SavedGWorldRec {
+    CGrafPtr port = nullptr;
+    GDHandle device = nullptr;
+    bool pending = true;
+    SavedGWorldRec() { GetGWorld(&port, &device); }
+    ~SavedGWorldRec() { Restore(); }
+    SavedGWorldRec(const SavedGWorldRec&) = delete;
+    SavedGWorldRec& operator=(const SavedGWorldRec&) = delete;
+    void Restore() {
+        if (pending) SetGWorld(port, device);
+        pending = false;
+    }
+};
 #endif
 
 /* ---- Pen, ovals, regions and text ----------------------------------------------------

@@ -15,13 +15,6 @@ namespace {
 
 constexpr OSStatus kClassExistsErr = -22080;
 
-struct SavedPort {
-    CGrafPtr port;
-    GDHandle device;
-    SavedPort() { GetGWorld(&port, &device); }
-    ~SavedPort() { SetGWorld(port, device); }
-};
-
 bool TakesClicks(ControlRef c) {
     return c->kind != Kind::StaticText && c->kind != Kind::GroupBox;
 }
@@ -72,7 +65,7 @@ ControlRef FindControl(WindowRef w, OSType signature, SInt32 id) {
 }
 
 void DrawControl(ControlRef c) {
-    SavedPort saved;
+    SavedGWorldRec saved;
     SetPort(c->owner->port);
     ClipRect(&c->owner->port->portRect);
     if (c->kind == Kind::Custom) {

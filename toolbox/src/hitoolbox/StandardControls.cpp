@@ -377,12 +377,9 @@ void EditKey(ControlRef c, UInt8 charCode, UInt32 keyCode) {
 }
 
 Point PopupItemPoint(ControlRef c, int item) {
-    CGrafPtr savedPort;
-    GDHandle savedDevice;
-    GetGWorld(&savedPort, &savedDevice);
+    SavedGWorldRec saved;
     SetPort(c->owner->port);
     Rect menu = c->menu ? MenuRect(c) : c->bounds;
-    SetGWorld(savedPort, savedDevice);
     return Point{SInt16(menu.top + 1 + (item - 1) * kItemHeight + kItemHeight / 2), SInt16(menu.left + 20)};
 }
 

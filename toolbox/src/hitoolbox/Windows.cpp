@@ -151,9 +151,7 @@ void QDFlushPortBuffer(CGrafPtr port, RgnHandle) {
 
 void DrawControls(WindowRef window) {
     if (!IsWindow(window)) return;
-    CGrafPtr savedPort;
-    GDHandle savedDevice;
-    GetGWorld(&savedPort, &savedDevice);
+    SavedGWorldRec saved;
     SetPort(window->port);
     ClipRect(&window->port->portRect);
     RGBBackColor(&kWindowBackground);
@@ -161,7 +159,6 @@ void DrawControls(WindowRef window) {
     // Drawing a custom control may run its handler, which may change the list: go by index.
     for (size_t i = 0; i < window->controls.size(); ++i)
         if (window->controls[i]->visible) DrawControl(window->controls[i].get());
-    SetGWorld(savedPort, savedDevice);
 }
 
 } // extern "C"
