@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace windowtest {
@@ -24,20 +25,25 @@ inline std::string Code(UInt32 c) {
     return {char(c >> 24), char(c >> 16), char(c >> 8), char(c)};
 }
 
-inline void LoadTestBundle() {
+// The test bundle, loaded on first use.
+inline CFBundleRef TestBundle() {
     static void* handle = dlopen(TEST_DIALOGS_BUNDLE "/Contents/Linux/TestDialogs.so", RTLD_NOW);
-    ASSERT_NE(handle, nullptr) << dlerror();
+    EXPECT_NE(handle, nullptr) << dlerror();
+    return CFBundleGetBundleWithIdentifier(CFSTR("com.quorvel.test.dialogs"));
 }
+
+inline const EventTypeSpec kCommandEvent{kEventClassCommand, kEventCommandProcess};
+
+using Spot = std::pair<int, int>; // h, v
 
 // What the custom class and the handlers saw.
 struct Record {
     std::vector<std::string> commands;  // "window:Aply", "app:Aply"
     std::vector<EventKind> customKinds; // every kind the class handler received
-    std::vector<Point> hitTestPoints, trackPoints;
+    std::vector<Spot> hitTests, tracks;
     std::vector<UInt32> trackModifiers;
     std::vector<MouseTrackingResult> trackResults;
     std::vector<SInt32> sliderSteps;
-    int draws = 0;
     IBNibRef nib = nullptr;
     long Count(EventKind kind) const { return std::count(customKinds.begin(), customKinds.end(), kind); }
 };
@@ -60,7 +66,6 @@ inline OSStatus BoxHandler(EventHandlerCallRef, EventRef event, void*) {
     GetControlBounds(c, &bounds);
     switch (GetEventKind(event)) {
         case kEventControlDraw: {
-            ++gRecord->draws;
             RGBColor color = GetControl32BitValue(c) ? RGBColor{0, 0, 0xFFFF} : RGBColor{0xFFFF, 0xFFFF, 0};
             SetPortWindowPort(GetControlOwner(c));
             RGBForeColor(&color);
@@ -69,20 +74,20 @@ inline OSStatus BoxHandler(EventHandlerCallRef, EventRef event, void*) {
         }
         case kEventControlHitTest: {
             auto where = Param<Point>(event, kEventParamMouseLocation, typeQDPoint);
-            gRecord->hitTestPoints.push_back(where);
+            gRecord->hitTests.push_back({where.h, where.v});
             ControlPartCode part = PtInRect(where, &bounds) ? 1 : 0;
             SetEventParameter(event, kEventParamControlPart, typeControlPartCode, sizeof part, &part);
             return noErr;
         }
         case kEventControlTrack: {
             auto where = Param<Point>(event, kEventParamMouseLocation, typeQDPoint);
-            gRecord->trackPoints.push_back(where);
+            gRecord->tracks.push_back({where.h, where.v});
             gRecord->trackModifiers.push_back(Param<UInt32>(event, kEventParamKeyModifiers, typeUInt32));
             MouseTrackingResult result = kMouseTrackingMouseDown;
             while (result != kMouseTrackingMouseUp) {
                 TrackMouseLocation(GetWindowPort(GetControlOwner(c)), &where, &result);
                 gRecord->trackResults.push_back(result);
-                gRecord->trackPoints.push_back(where);
+                gRecord->tracks.push_back({where.h, where.v});
             }
             SetControl32BitValue(c, 1 - GetControl32BitValue(c));
             return noErr;
@@ -113,18 +118,10 @@ class WindowFixture : public testing::Test {
 
     void SetUp() override {
         gRecord = &record;
-        LoadTestBundle();
-        RegisterBox({{kEventClassControl, kEventControlDraw},
-                     {kEventClassControl, kEventControlHitTest},
-                     {kEventClassControl, kEventControlHit},
-                     {kEventClassControl, kEventControlTrack}});
-        CFBundleRef bundle = CFBundleGetBundleWithIdentifier(CFSTR("com.quorvel.test.dialogs"));
-        ASSERT_NE(bundle, nullptr);
-        ASSERT_EQ(CreateNibReferenceWithCFBundle(bundle, CFSTR("dialogs"), &nib), noErr);
-        record.nib = nib;
+        RegisterBox(kEventControlTrack);
+        ASSERT_EQ(CreateNibReferenceWithCFBundle(TestBundle(), CFSTR("dialogs"), &nib), noErr);
         Reopen();
-        static const EventTypeSpec kCommand{kEventClassCommand, kEventCommandProcess};
-        InstallEventHandler(GetApplicationEventTarget(), AppHandler, 1, &kCommand, nullptr, &appHandler);
+        InstallEventHandler(GetApplicationEventTarget(), AppHandler, 1, &kCommandEvent, nullptr, &appHandler);
     }
 
     // A fresh window, and nothing recorded yet.
@@ -133,15 +130,18 @@ class WindowFixture : public testing::Test {
         record = Record{};
         record.nib = nib;
         ASSERT_EQ(CreateWindowFromNib(nib, CFSTR("every"), &window), noErr);
-        static const EventTypeSpec kCommand{kEventClassCommand, kEventCommandProcess};
-        InstallEventHandler(GetWindowEventTarget(window), WindowHandler, 1, &kCommand, window, nullptr);
+        InstallEventHandler(GetWindowEventTarget(window), WindowHandler, 1, &kCommandEvent, window, nullptr);
     }
 
-    void RegisterBox(std::vector<EventTypeSpec> kinds) {
+    // The class gets draw, hit test, hit and the given fourth kind of event.
+    void RegisterBox(EventKind fourth) {
         if (boxClass) UnregisterToolboxObjectClass(boxClass);
-        ASSERT_EQ(RegisterToolboxObjectClass(CFSTR("com.quorvel.test.box"), nullptr, UInt32(kinds.size()),
-                                             kinds.data(), NewEventHandlerUPP(BoxHandler), nullptr,
-                                             &boxClass),
+        const EventTypeSpec kinds[] = {{kEventClassControl, kEventControlDraw},
+                                       {kEventClassControl, kEventControlHitTest},
+                                       {kEventClassControl, kEventControlHit},
+                                       {kEventClassControl, fourth}};
+        ASSERT_EQ(RegisterToolboxObjectClass(CFSTR("com.quorvel.test.box"), nullptr, 4, kinds,
+                                             NewEventHandlerUPP(BoxHandler), nullptr, &boxClass),
                   noErr);
     }
 
