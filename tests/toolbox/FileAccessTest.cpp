@@ -1,5 +1,5 @@
-// Data forks by reference number, file references, folder lookups by number, descriptor
-// lists of files and type identifiers, on real files in a temporary folder.
+// Data forks by reference number, file records, descriptor lists of files and type
+// identifiers, on real files in a temporary folder.
 #include "toolbox/AppleEvents.h"
 #include "toolbox/Files.h"
 #include "toolbox/LaunchServices.h"
@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <tuple>
 
 namespace {
 
@@ -43,11 +44,6 @@ TEST(FileAccess, CreateOpenWriteSeekReadClose) {
     EXPECT_EQ(FSWrite(ref, &count, "x"), rfNumErr);
     EXPECT_EQ(ReadAll(dir / "notes.txt"), "hELlo");
 
-    OSType type = 0, creator = 0;
-    ASSERT_EQ(FSpGetFileTypeCreator(&spec, &type, &creator), noErr);
-    EXPECT_EQ(type, FourCC("TEXT"));
-    EXPECT_EQ(creator, FourCC("qvrl"));
-
     // Read-only: writing fails and the file is unchanged.
     ASSERT_EQ(FSpOpenDF(&spec, fsRdPerm, &ref), noErr);
     count = 3;
@@ -61,56 +57,19 @@ TEST(FileAccess, CreateOpenWriteSeekReadClose) {
     EXPECT_EQ(ref, 0);
 }
 
-TEST(FileAccess, FolderNumbersLeadToTheRootAndStayTheSameAndRecordsNameFilesInThem) {
+// A record names a file that need not exist, in a folder that must; a folder keeps its number.
+TEST(FileAccess, RecordsNameFilesInExistingFolders) {
     mediafiles::TempDir dir;
-    FSSpec spec = SpecFor(dir / "x");
-    SInt32 id = spec.parID;
-    EXPECT_EQ(SpecFor(dir / "y").parID, id);
-    std::string path;
-    for (int guard = 0; guard < 64; ++guard) {
-        Str255 name{};
-        CInfoPBRec pb{};
-        pb.dirInfo.ioNamePtr = name;
-        pb.dirInfo.ioFDirIndex = -1;
-        pb.dirInfo.ioDrDirID = id;
-        ASSERT_EQ(PBGetCatInfoSync(&pb), noErr);
-        path = std::string(toolbox::PascalView(name)) + "/" + path;
-        if (id == fsRtDirID) break;
-        id = pb.dirInfo.ioDrParID;
-    }
-    EXPECT_EQ(path, std::string(kToolboxVolumeName) + dir.path() + "/");
-    CInfoPBRec pb{};
-    pb.dirInfo.ioFDirIndex = -1;
-    pb.dirInfo.ioDrDirID = 99999;
-    EXPECT_EQ(PBGetCatInfoSync(&pb), dirNFErr);
-    // A record names a file that need not exist, in a folder that must.
+    FSSpec spec;
     EXPECT_EQ(toolbox::FSSpecFromPath(dir / "x", &spec), fnfErr);
     EXPECT_EQ(toolbox::FSSpecToPath(spec), dir / "x");
+    EXPECT_EQ(SpecFor(dir / "y").parID, spec.parID);
     Str255 name;
     CopyCStringToPascal("a/b", name);
     EXPECT_EQ(FSMakeFSSpec(spec.vRefNum, spec.parID, name, &spec), bdNamErr);
     CopyCStringToPascal("x", name);
     EXPECT_EQ(FSMakeFSSpec(spec.vRefNum, 4242, name, &spec), dirNFErr);
     EXPECT_EQ(toolbox::FSSpecFromPath(dir / "nodir/x", &spec), dirNFErr);
-}
-
-TEST(FileAccess, ReferencesNameExistingItemsAndAFailedOneNamesNothing) {
-    mediafiles::TempDir dir;
-    std::ofstream(dir / "a.png") << "x";
-    FSSpec spec = SpecFor(dir / "a.png"), back{};
-    FSRef ref;
-    ASSERT_EQ(FSpMakeFSRef(&spec, &ref), noErr);
-    ASSERT_EQ(FSGetCatalogInfo(&ref, kFSCatInfoNone, nullptr, nullptr, &back, nullptr), noErr);
-    EXPECT_EQ(back.parID, spec.parID);
-    EXPECT_EQ(toolbox::PascalView(back.name), "a.png");
-
-    FSSpec missing = SpecFor(dir / "none.png");
-    EXPECT_EQ(FSpMakeFSRef(&missing, &ref), fnfErr);
-    EXPECT_EQ(ref.item, 0u);
-    EXPECT_EQ(FSGetCatalogInfo(&ref, kFSCatInfoNone, nullptr, nullptr, &back, nullptr), fnfErr);
-    LSItemInfoRecord info;
-    EXPECT_EQ(LSCopyItemInfoForRef(&ref, kLSRequestAllInfo, &info), fnfErr);
-    EXPECT_EQ(CFURLCreateFromFSRef(nullptr, &ref), nullptr);
 }
 
 TEST(FileAccess, DescriptorListsConvertBetweenFSSpecsAndFSRefs) {
@@ -146,36 +105,27 @@ TEST(FileAccess, DescriptorListsConvertBetweenFSSpecsAndFSRefs) {
     EXPECT_EQ(AECountItems(&list, &count), errAEWrongDataType);
 }
 
-struct UTICase {
-    const char* tagClass;
-    const char* tag;
-    const char* uti;
-    const char* conformsTo;
-    bool conforms;
-};
-
 TEST(TypeIdentifiers, ByExtensionAndByTypeCodeWithConformance) {
-    const UTICase cases[] = {
-        {"public.filename-extension", "PNG", "public.png", "public.image", true},
-        {"public.filename-extension", "jpeg", "public.jpeg", "public.data", true},
-        {"public.filename-extension", "jpg", "public.jpeg", "public.png", false},
-        {"public.filename-extension", "tif", "public.tiff", "public.item", true},
-        {"public.filename-extension", "pdf", "com.adobe.pdf", "public.image", false},
-        {"public.filename-extension", "pdf", "com.adobe.pdf", "com.adobe.pdf", true},
-        {"public.filename-extension", "xyz", "dyn.ext.xyz", "public.data", false},
-        {"com.apple.ostype", "PICT", "com.apple.pict", "public.image", true},
-        {"com.apple.ostype", "fold", "public.folder", "public.folder", true},
-        {"com.apple.ostype", "TEXT", "public.plain-text", "public.text", true},
+    auto text = [](const char* s) { return CFStringCreateWithCString(nullptr, s, kCFStringEncodingUTF8); };
+    const char *ext = "public.filename-extension", *code = "com.apple.ostype";
+    // Tag class, tag, the identifier, another identifier, whether the first conforms to it.
+    const std::tuple<const char*, const char*, const char*, const char*, bool> cases[] = {
+        {ext, "PNG", "public.png", "public.image", true},
+        {ext, "jpeg", "public.jpeg", "public.data", true},
+        {ext, "tif", "public.tiff", "public.item", true},
+        {ext, "pdf", "com.adobe.pdf", "public.image", false},
+        {ext, "xyz", "dyn.ext.xyz", "public.data", false},
+        {code, "PICT", "com.apple.pict", "public.image", true},
+        {code, "fold", "public.folder", "public.folder", true},
+        {code, "TEXT", "public.plain-text", "public.text", true},
     };
-    for (const UTICase& c : cases) {
-        CFStringRef tagClass = CFStringCreateWithCString(nullptr, c.tagClass, kCFStringEncodingUTF8);
-        CFStringRef tag = CFStringCreateWithCString(nullptr, c.tag, kCFStringEncodingUTF8);
-        CFStringRef target = CFStringCreateWithCString(nullptr, c.conformsTo, kCFStringEncodingUTF8);
-        CFStringRef uti = UTTypeCreatePreferredIdentifierForTag(tagClass, tag, nullptr);
-        ASSERT_NE(uti, nullptr) << c.tag;
-        EXPECT_EQ(toolbox::CFStringToUtf8(uti), c.uti) << c.tag;
-        EXPECT_EQ(bool(UTTypeConformsTo(uti, target)), c.conforms) << c.tag << " " << c.conformsTo;
-        for (CFStringRef s : {tagClass, tag, target, uti})
+    for (auto [tagClass, tag, expected, other, conforms] : cases) {
+        CFStringRef strings[] = {text(tagClass), text(tag), text(other)};
+        CFStringRef uti = UTTypeCreatePreferredIdentifierForTag(strings[0], strings[1], nullptr);
+        ASSERT_NE(uti, nullptr) << tag;
+        EXPECT_EQ(toolbox::CFStringToUtf8(uti), expected) << tag;
+        EXPECT_EQ(bool(UTTypeConformsTo(uti, strings[2])), conforms) << tag << " " << other;
+        for (CFStringRef s : {strings[0], strings[1], strings[2], uti})
             CFRelease(s);
     }
 }
