@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-TEST(Memory, BlocksAndHandlesKnowTheirSizeClearOnRequestAndImpossibleSizesFail) {
+TEST(Memory, BlocksAndHandlesKnowTheirSizeClearOnRequestImpossibleSizesFailAndMovesOverlap) {
     auto zero = [](const char* p, Size n) { return std::all_of(p, p + n, [](char c) { return c == 0; }); };
     for (Size n : {Size(0), Size(1), Size(396), Size(1 << 20)}) {
         Ptr p = NewPtrClear(n);
@@ -25,6 +25,12 @@ TEST(Memory, BlocksAndHandlesKnowTheirSizeClearOnRequestAndImpossibleSizesFail) 
     EXPECT_EQ(MemError(), memFullErr);
     EXPECT_EQ(NewPtrClear(Size(1) << 50), nullptr);
     EXPECT_EQ(MemError(), memFullErr);
+    // Moves are as memmove's; counts of zero or less move nothing.
+    char buf[] = "0123456789";
+    BlockMoveData(buf, buf + 2, 5);
+    BlockMoveData(buf + 5, buf, 0);
+    BlockMoveData(buf + 5, buf, -3);
+    EXPECT_STREQ(buf, "0101234789");
 }
 
 // Foreign blocks: a host's calloc, a host's block right after an inaccessible page, and a
@@ -53,13 +59,4 @@ TEST(Memory, NilAndForeignBlocksAreRefusedNotReadNorFreed) {
     static_cast<char*>(hostBlock)[63] = 1; // still the host's
     std::free(hostBlock);
     testsupport::DisposeGuardedBlock(guarded, 64);
-}
-
-TEST(Memory, BlockMoveDataHandlesOverlapAndNonPositiveCounts) {
-    char buf[] = "0123456789";
-    BlockMoveData(buf, buf + 2, 5);
-    EXPECT_STREQ(buf, "0101234789");
-    BlockMoveData(buf + 5, buf, 0);
-    BlockMoveData(buf + 5, buf, -3);
-    EXPECT_STREQ(buf, "0101234789");
 }

@@ -117,16 +117,15 @@ TEST(QuartzBridge, PortContextDrawsInThePortWithinItsClipAndEndsCleanly) {
     GWorldPtr gw = nullptr;
     const Rect bounds{0, 0, 10, 20}; // 20 wide, 10 high
     ASSERT_EQ(NewGWorld(&gw, 32, &bounds, nullptr, nullptr, 0), noErr);
-    CGrafPtr savedPort;
-    GDHandle savedDevice;
-    GetGWorld(&savedPort, &savedDevice);
-    SetGWorld(gw, nullptr);
-    const RGBColor white{0xFFFF, 0xFFFF, 0xFFFF};
-    RGBForeColor(&white);
-    PaintRect(&bounds);
-    const Rect clip{0, 0, 10, 15};
-    ClipRect(&clip);
-    SetGWorld(savedPort, savedDevice);
+    {
+        SavedGWorldRec saved;
+        SetGWorld(gw, nullptr);
+        const RGBColor white{0xFFFF, 0xFFFF, 0xFFFF};
+        RGBForeColor(&white);
+        PaintRect(&bounds);
+        const Rect clip{0, 0, 10, 15};
+        ClipRect(&clip);
+    }
 
     CGContextRef cg = nullptr;
     ASSERT_EQ(QDBeginCGContext(gw, &cg), noErr);

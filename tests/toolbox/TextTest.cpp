@@ -75,10 +75,4 @@ TEST(Rects, ArithmeticFollowsHalfOpenRectangles) {
     EXPECT_FALSE(PtInRect(Point{0, 100}, &r)); // right edge is outside
     InsetRect(&r, 60, 10);
     EXPECT_TRUE(EmptyRect(&r));
-    Rect a{0, 0, 10, 10}, b{5, 5, 20, 20}, out;
-    EXPECT_TRUE(SectRect(&a, &b, &out));
-    EXPECT_TRUE((out.top == 5 && out.left == 5 && out.bottom == 10 && out.right == 10));
-    Rect c{30, 30, 40, 40};
-    EXPECT_FALSE(SectRect(&a, &c, &out));
-    EXPECT_TRUE(EmptyRect(&out));
 }
