@@ -1,8 +1,8 @@
 // window_demo: opens the test description's window with every control kind, lets a user
 // (or a script) work it, and writes the window as a PNG when it closes.
 //
-//   window_demo --windows --png OUT        in a real window (SDL2)
-//   window_demo --script FILE --png OUT    headless, from a script
+//   window_demo --windows OUT.png        in a real window (SDL2)
+//   window_demo --script FILE OUT.png    headless, from a script
 //
 // Exit status 0, 1 when a script check failed or the PNG could not be written, 2 on bad usage.
 #include "toolbox/CFBundle.h"
@@ -59,46 +59,29 @@ OSStatus CommandHandler(EventHandlerCallRef, EventRef event, void*) {
     return noErr;
 }
 
-int Usage() {
-    std::fputs("usage: window_demo (--windows | --script FILE) --png OUT\n", stderr);
-    return 2;
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "window_demo: %s\n", message.c_str());
+    return 1;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string script, png, error;
-    bool windows = false, scripted = false;
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        if (arg == "--windows") {
-            windows = true;
-        } else if (arg == "--script" && i + 1 < argc) {
-            script = argv[++i];
-            scripted = true;
-        } else if (arg == "--png" && i + 1 < argc) {
-            png = argv[++i];
-        } else {
-            return Usage();
-        }
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (!(mode == "--windows" && argc == 3) && !(mode == "--script" && argc == 4)) {
+        std::fputs("usage: window_demo (--windows | --script FILE) OUT.png\n", stderr);
+        return 2;
     }
-    if (windows == scripted || png.empty()) return Usage();
-    bool ready = false;
-    if (windows) {
-        ready = toolbox::UseWindowInput(error);
-    } else if (std::ifstream steps(script); steps) {
-        ready = toolbox::UseScriptText(std::string(std::istreambuf_iterator<char>(steps), {}), error);
-    } else {
-        error = "cannot read the script " + script;
+    const std::string png = argv[argc - 1];
+    std::string error;
+    if (mode == "--windows") {
+        if (!toolbox::UseWindowInput(error)) return Fail(error);
+    } else if (std::ifstream steps(argv[2]); !steps) {
+        return Fail(std::string("cannot read the script ") + argv[2]);
+    } else if (!toolbox::UseScriptText(std::string(std::istreambuf_iterator<char>(steps), {}), error)) {
+        return Fail(error);
     }
-    if (!ready) {
-        std::fprintf(stderr, "window_demo: %s\n", error.c_str());
-        return 1;
-    }
-    if (!dlopen(TEST_DIALOGS_BUNDLE "/Contents/Linux/TestDialogs.so", RTLD_NOW)) {
-        std::fprintf(stderr, "window_demo: %s\n", dlerror());
-        return 1;
-    }
+    if (!dlopen(TEST_DIALOGS_BUNDLE "/Contents/Linux/TestDialogs.so", RTLD_NOW)) return Fail(dlerror());
     const EventTypeSpec boxEvents[] = {{kEventClassControl, kEventControlDraw},
                                        {kEventClassControl, kEventControlHitTest},
                                        {kEventClassControl, kEventControlHit}};
@@ -114,8 +97,8 @@ int main(int argc, char** argv) {
     InstallEventHandler(GetWindowEventTarget(gWindow), CommandHandler, 1, &command, nullptr, nullptr);
     ShowWindow(gWindow);
     RunAppModalLoopForWindow(gWindow);
-    bool saved = toolbox::WritePortPNG(GetWindowPort(gWindow), png, error);
-    if (!saved) std::fprintf(stderr, "window_demo: %s\n", error.c_str());
+    const bool saved = toolbox::WritePortPNG(GetWindowPort(gWindow), png, error);
+    if (!saved) Fail(error);
     DisposeWindow(gWindow);
     DisposeNibReference(nib);
     UnregisterToolboxObjectClass(boxClass);

@@ -9,7 +9,7 @@ set -euo pipefail
 # Inside the X server: start the demo, wait for its window, give it the script's input.
 drive() {
     local demo=$1 out=$2
-    "$demo" --windows --png "$out" &
+    "$demo" --windows "$out" &
     local pid=$!
     xdrive_window "^Every control$"
     drag 125 41 165 41
@@ -31,7 +31,7 @@ fi
 demo=$1 script=$2 work=$3
 mkdir -p "$work"
 rm -f "$work"/headless.png "$work"/windows.png
-timeout 60 "$demo" --script "$script" --png "$work/headless.png"
+timeout 60 "$demo" --script "$script" "$work/headless.png"
 timeout 90 xvfb-run -a -s "-screen 0 1024x768x24" "$0" --drive "$demo" "$work/windows.png"
 
 if ! cmp -s "$work/headless.png" "$work/windows.png"; then
