@@ -17,5 +17,5 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS=suppressions=$root/scripts/lsan-suppressions.txt
 ctest --test-dir "$root/build-asan" --output-on-failure -j"$jobs"
 
-echo "== fuzzing the resource-file reader and ReadConfig, the image importer, the window descriptions and the plug-in driven by a host (60 s each; clang, libFuzzer)"
-"$root/scripts/fuzz.sh" 60
+echo "== fuzzing the resource-file reader and ReadConfig, the image importer, the window descriptions and the plug-in driven by a host (15 s each: the seed corpus, then mutations; clang, libFuzzer)"
+"$root/scripts/fuzz.sh" 15
