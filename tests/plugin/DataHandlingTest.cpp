@@ -1,6 +1,8 @@
 #include "model/DataHandling.h"
 #include "dialog/configdlghandler.h"
 
+#include "PaddedBuffer.h"
+
 #include "toolbox/MacMemory.h"
 
 #include <gtest/gtest.h>
@@ -11,14 +13,7 @@
 namespace {
 
 CGImageRef MakeImage() {
-    std::vector<UInt8> pixels(16, 0x42);
-    CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
-    CGDataProviderRef provider = CGDataProviderCreateWithData(nullptr, pixels.data(), pixels.size(), nullptr);
-    CGImageRef image = CGImageCreate(2, 2, 8, 32, 8, space, kCGImageAlphaPremultipliedFirst, provider,
-                                     nullptr, false, kCGRenderingIntentDefault);
-    CGDataProviderRelease(provider);
-    CGColorSpaceRelease(space);
-    return image;
+    return MakeImage(2, 2, PixRec{0x42, 0x42, 0x42, 0x42});
 }
 
 void ExpectWholeFrame(const RelRect& r) {
