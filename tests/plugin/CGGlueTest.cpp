@@ -27,19 +27,7 @@ PixRec ImagePixel(CGImageRef image, int x, int y) {
                                            y * long(CGImageGetBytesPerRow(image)))[x];
 }
 
-std::vector<float> Floats(const CGRect& r) {
-    return {float(r.origin.x), float(r.origin.y), float(r.size.width), float(r.size.height)};
-}
-
 } // namespace
-
-TEST(CGGlue, QuickDrawRectanglesMapToQuartzOnes) {
-    EXPECT_EQ(Floats(QDRectToGCRect(Rect{10, 20, 30, 60}, Rect{0, 0, 100, 200})),
-              (std::vector<float>{20, 70, 40, 20}));
-    EXPECT_EQ(Floats(QDRectToGCRect(Rect{15, 5, 25, 10}, Rect{10, 5, 60, 105})),
-              (std::vector<float>{10, 35, 5, 10}));
-    EXPECT_EQ(Floats(QDCrop2CGCrop(Rect{10, 20, 30, 60}, nullptr)), (std::vector<float>{20, 10, 40, 20}));
-}
 
 // At angle zero the buffer holds the image's pixels one for one, inside the rectangle only; at
 // a non-zero angle the image turns counter-clockwise about the rectangle's centre.

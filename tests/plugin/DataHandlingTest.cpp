@@ -17,10 +17,7 @@ CGImageRef MakeImage() {
 }
 
 void ExpectWholeFrame(const RelRect& r) {
-    EXPECT_EQ(r.left, 0.0);
-    EXPECT_EQ(r.right, 1.0);
-    EXPECT_EQ(r.top, 0.0);
-    EXPECT_EQ(r.bottom, 1.0);
+    EXPECT_EQ((std::vector<double>{r.left, r.right, r.top, r.bottom}), (std::vector<double>{0, 1, 0, 1}));
 }
 
 struct Record {

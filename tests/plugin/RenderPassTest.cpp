@@ -4,6 +4,7 @@
 #include "host/EffectLayer.h"
 #include "host/iMovieGlue.h"
 #include "model/relRects.h"
+#include "PaddedBuffer.h"
 #include "render/callPixelFX.h"
 #include "render/pixelBuffers.h"
 #include "ScriptedHost.h"
@@ -61,16 +62,13 @@ class RenderPass : public testing::Test {
     }
     static void Paint(GWorldPtr gw, Pixel p) {
         PixMapHandle pm = GetGWorldPixMap(gw);
-        Rect b = CarbonGetPortBounds(gw);
-        for (int y = 0; y < b.bottom; ++y)
-            for (int x = 0; x < b.right; ++x)
+        for (int y = 0; y < CarbonGetPortBounds(gw).bottom; ++y)
+            for (int x = 0; x < CarbonGetPortBounds(gw).right; ++x)
                 std::memcpy(GetPixBaseAddr(pm) + y * GetPixRowBytes(pm) + 4 * x, p.data(), 4);
     }
     static Pixel At(GWorldPtr gw, int x, int y) {
-        PixMapHandle pm = GetGWorldPixMap(gw);
-        Pixel p;
-        std::memcpy(p.data(), GetPixBaseAddr(pm) + y * GetPixRowBytes(pm) + 4 * x, 4);
-        return p;
+        PixRec p = PixelOf(gw, x, y);
+        return Pixel{p.alpha, p.red, p.green, p.blue};
     }
     // The output expected after rendering renderFrame: computed from the host's pattern,
     // the rectangle and amounts, and the fade's opacity (−1: no fade).
