@@ -61,11 +61,8 @@ TEST(CGGlue, AlphaClearingAndNoImage) {
     CGImageRef black = MakeImage(2, 2, kBlack);
     PaddedBuffer b(4, 1, kWhite);
     DrawCGImageInQDRectWithAlpha(b.gw(), black, Rect{0, 0, 1, 1}, 0.0f, false, 0.5, 0);
-    DrawCGImageInQDRectWithAlpha(b.gw(), black, Rect{0, 1, 1, 2}, 0.0f, false, -1.0,
-                                 0); // the context's alpha
     DrawCGImageInQDRectWithAlpha(b.gw(), nullptr, Rect{0, 2, 1, 3}, 0.0f, true, 1.0, 0);
     EXPECT_EQ(b.At(0, 0), (PixRec{255, 128, 128, 128}));
-    EXPECT_EQ(b.At(1, 0), kBlack);
     EXPECT_EQ(b.At(2, 0), kWhite);
     CGImageRelease(black);
 
@@ -126,28 +123,4 @@ TEST(LineArt, SourceTooLargeForABufferLeavesNoRenderedImage) {
     RenderLineArt(&rec);
     EXPECT_EQ(rec.theRendered, nullptr);
     CGImageRelease(rec.theOriginalImage);
-}
-
-// The active rectangle of the source (its left, black half) fills the destination; then the
-// source is laid over it with the third slider's opacity. The current port comes back.
-TEST(LineEffect, CopiesTheActiveRectThenLaysTheSourceOverWithTheThirdSlider) {
-    PaddedBuffer source(8, 2, kWhite);
-    for (int y = 0; y < 2; ++y)
-        for (int x = 0; x < 4; ++x)
-            source.At(x, y) = kBlack;
-    PluginDataRec rec{};
-    CGrafPtr before, after;
-    GDHandle device;
-    GetGWorld(&before, &device);
-    for (auto [slider, right] : {std::pair{0, kBlack}, {100, kWhite}, {50, PixRec{255, 128, 128, 128}}}) {
-        PaddedBuffer dest(8, 2, kBlue);
-        rec.sliders[3] = SInt16(slider);
-        TheLineEffect(source.gw(), dest.gw(), Rect{0, 0, 2, 4}, false, &rec, 0, 0);
-        GetGWorld(&after, &device);
-        EXPECT_EQ(after, before);
-        for (int y = 0; y < 2; ++y)
-            EXPECT_EQ((std::vector<PixRec>{dest.At(0, y), dest.At(3, y), dest.At(4, y), dest.At(7, y)}),
-                      (std::vector<PixRec>{kBlack, kBlack, right, right}))
-                << slider;
-    }
 }

@@ -59,17 +59,13 @@ TEST(Commands, TextsAndCodesConvertAndShortTextsArePaddedWithSpaces) {
     }
 }
 
-TEST(Strings, PlatformStringsAndURLsRoundTripInMacRoman) {
+TEST(Strings, PlatformStringsRoundTripInMacRoman) {
     PString text("caf\x8E"); // café
     CFStringRef cf = MakeCFString(text);
     EXPECT_EQ(toolbox::CFStringToUtf8(cf), "café");
     EXPECT_EQ(CF2PString(cf), text);
     CFRelease(cf);
     EXPECT_EQ(CF2PString(nullptr).Length(), 0);
-    CFURLRef url = PString2URL(PString("file:///tmp/x.pdf"));
-    EXPECT_EQ(Text(URL2Str255(url)), "file:///tmp/x.pdf");
-    CFRelease(url);
-    EXPECT_EQ(URL2Str255(nullptr).Length(), 0);
     // Characters Mac Roman cannot hold: nothing, rather than a text with '?' in their place.
     for (const char* utf8 : {"\xE6\x97\xA5\xE6\x9C\xAC.png", "caf\xC3"}) { // 日本.png; a cut sequence
         cf = CFStringCreateWithCString(nullptr, utf8, kCFStringEncodingUTF8);

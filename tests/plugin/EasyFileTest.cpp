@@ -7,7 +7,6 @@
 #include "PaddedBuffer.h"
 
 #include "toolbox/InputSources.h"
-#include "toolbox/LaunchServices.h"
 #include "toolbox/TextUtils.h"
 
 #include "MediaFiles.h"
@@ -151,13 +150,6 @@ TEST_F(ClassicFiles, RewriteWritesLinesEndingInReturn) {
     FSpGetFileTypeCreator(&spec, &type, &creator);
     EXPECT_EQ((std::vector<OSType>{type, creator}), (std::vector<OSType>{FourCC("TEXT"), FourCC("qvrl")}));
 
-    // Opening starts at the beginning and writes over what is there.
-    PSPOpenFile(ref, spec);
-    ASSERT_NE(ref, 0);
-    FileWrite(ref, PString("Z"));
-    FSClose(ref);
-    EXPECT_EQ(ReadAll(Path("log.txt")).substr(0, 4), "Zbc\r");
-
     // A missing file gives no reference number; writing to it does nothing.
     SInt16 none = 0;
     PSPOpenFile(none, SpecFor(Path("missing")));
@@ -200,17 +192,6 @@ TEST_F(ClassicFiles, ConformanceByExtensionByTypeCodeAndForFolders) {
     EXPECT_EQ(GetNameFromFSRef(RefFor(Path("missing.png"))).Length(), 0);
     EXPECT_EQ(std::string(GetNameFromFSRef(RefFor(Path("plain"))).View()), "plain");
     EXPECT_EQ(std::string(FSRef2Str255(RefFor(Path("plain"))).View()), "file://" + Path("plain"));
-}
-
-TEST_F(ClassicFiles, DocumentsOpenInTheGivenProgram) {
-    std::string app = Path("viewer.sh");
-    std::ofstream(app) << "#!/bin/sh\nprintf '%s' \"$1\" > \"$(dirname \"$0\")/opened\"\n";
-    chmod(app.c_str(), 0755);
-    std::ofstream(Path("my doc.txt")) << "x";
-    FSRef appRef = RefFor(app);
-    EXPECT_EQ(OpenDocumentInSpecificApp(RefFor(Path("my doc.txt")), &appRef), noErr);
-    EXPECT_EQ(ReadAll(Path("opened")), Path("my doc.txt"));
-    EXPECT_NE(OpenDocumentInSpecificApp(RefFor(Path("missing")), &appRef), noErr);
 }
 
 // The pixel at (x, y) of a buffer as 0xRRGGBB.
