@@ -59,10 +59,6 @@ TEST_F(CarbonMacros, EditTextsReadAndWriteAsShortStringsAndNumbers) {
     PString cut = GetEditTextFromControl(w, FourCC("Edit"), 1);
     EXPECT_EQ(cut.Length(), 255);
     EXPECT_EQ(cut.View().back(), 'y');
-    SetKeyboadFocusByID(w, FourCC("Edit"), -1);
-    ControlRef focus = nullptr;
-    GetKeyboardFocus(w, &focus);
-    EXPECT_EQ(focus, SimpleGetControlByID(w, FourCC("Edit"), -1));
 }
 
 TEST_F(CarbonMacros, OnlySimpleSetControlTextRedraws) {

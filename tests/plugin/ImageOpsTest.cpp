@@ -155,54 +155,40 @@ TEST(ImageOps, NilBuffersAndSizeMismatchChangeNothingAndRestoreState) {
     EXPECT_EQ(small.At(1, 1), (PixRec{1, 2, 3, 4}));
 }
 
-TEST(ImageOps, AverageOfManyKeepsTheLastEntrysAlpha) {
+// Averaging, rolling and distorting: one value each, and bad counts, other sizes and corners
+// outside the frame change nothing.
+TEST(ImageOps, AverageRollAndDistortStayInsideTheirBuffers) {
     PaddedBuffer b1(4, 3, PixRec{1, 10, 0, 255}), b2(4, 3, PixRec{2, 20, 100, 255}),
         b3(4, 3, PixRec{3, 31, 0, 0});
     PaddedBuffer d(4, 3, kMarker), small(4, 2, kMarker);
-    GWorldList list{};
-    list[0] = small.gw(); // entry 0 is never used
-    list[1] = b1.gw();
-    list[2] = b2.gw();
-    list[3] = b3.gw();
-    for (SInt16 bad : {0, 101, 4}) // count out of range, or a nil entry
+    GWorldList list{small.gw(), b1.gw(), b2.gw(), b3.gw()}; // entry 0 is never used
+    for (SInt16 bad : {0, 101, 4})                          // count out of range, or a nil entry
         AverageGWorlds(list, d.gw(), bad, kArea);
     EXPECT_EQ(d.At(1, 1), kMarker);
-    AverageGWorlds(list, d.gw(), 3, kArea);
+    AverageGWorlds(list, d.gw(), 3, kArea); // the last entry's alpha
     EXPECT_EQ(d.At(2, 2), (PixRec{3, 20, 33, 170}));
-    EXPECT_EQ(d.At(0, 1), kMarker);
-    list[2] = small.gw(); // one of another size
+    list[2] = small.gw();
     AverageGWorlds(list, d.gw(), 3, Rect{0, 0, 3, 4});
     EXPECT_EQ(d.At(0, 0), kMarker);
-}
 
-TEST(ImageOps, RollWrapsOrDropsInsideTheRectangle) {
-    PaddedBuffer s(16, 6), d(16, 6, kMarker);
+    PaddedBuffer s(16, 6), r(16, 6, kMarker);
     s.FillPattern(5);
     const Rect area{1, 2, 5, 14}; // 12 x 4
-    RollGWorlds(s.gw(), d.gw(), area, -3, 1, true);
-    EXPECT_EQ(d.At(2, 2), s.At(5, 1));
-    EXPECT_EQ(d.At(13, 1), s.At(4, 4));
-    d.Fill(kMarker);
-    RollGWorlds(s.gw(), d.gw(), area, 10, 0, false);
+    RollGWorlds(s.gw(), r.gw(), area, -3, 1, true);
+    EXPECT_EQ(r.At(13, 1), s.At(4, 4)); // wrapped
+    r.Fill(kMarker);
+    RollGWorlds(s.gw(), r.gw(), area, 10, 0, false);
     for (int x = 0; x < 16; ++x)
-        EXPECT_EQ(d.At(x, 2), x >= 12 && x < 14 ? s.At(x - 10, 2) : kMarker) << x;
-    RollGWorlds(s.gw(), s.gw(), area, 1, 0, true); // same buffer: nothing
-}
+        EXPECT_EQ(r.At(x, 2), x >= 12 && x < 14 ? s.At(x - 10, 2) : kMarker) << x;
 
-TEST(ImageOps, DistortMapsCorners) {
-    PaddedBuffer s(8, 4), d(8, 4, kMarker);
-    s.FillPattern(11);
-    const Rect area{0, 0, 4, 8};
     // A mirror: tl at the right edge, tr one left of the left edge.
-    DistortGWorlds(s.gw(), d.gw(), area, Point{0, 7}, Point{0, -1}, Point{4, 7}, Point{4, -1}, false);
-    for (int y = 0; y < 4; ++y)
-        for (int x = 0; x < 8; ++x)
-            EXPECT_EQ(d.At(7 - x, y), s.At(x, y));
-    // Corners outside the frame write nothing.
-    d.Fill(kMarker);
+    const Rect whole{0, 0, 6, 16};
+    DistortGWorlds(s.gw(), r.gw(), whole, Point{0, 15}, Point{0, -1}, Point{6, 15}, Point{6, -1}, false);
+    EXPECT_EQ(r.At(15, 3), s.At(0, 3));
+    r.Fill(kMarker);
     const Point far{100, 100};
-    DistortGWorlds(s.gw(), d.gw(), area, far, far, far, far, false);
-    EXPECT_EQ(d.Pixels(), std::vector<PixRec>(32, kMarker));
+    DistortGWorlds(s.gw(), r.gw(), whole, far, far, far, far, false);
+    EXPECT_EQ(r.Pixels(), std::vector<PixRec>(96, kMarker));
     SInt16 nx, ny; // an empty rectangle maps to a place outside every buffer
     CalcNewCoords(Rect{3, 3, 3, 3}, Point{0, 0}, Point{0, 20}, Point{10, 0}, Point{10, 20}, 5, 5, nx, ny);
     EXPECT_EQ(nx, -32768);

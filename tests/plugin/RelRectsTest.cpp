@@ -69,13 +69,9 @@ TEST(RelRects, ValuesBeyondThe32BitRangeArePinned) {
 
 TEST(RelRects, TweenInterpolatesInsideAndHoldsOutside) {
     RelRect a = SetRelRect(0.0, 0.0, 0.5, 0.5), b = SetRelRect(0.5, 0.5, 1.0, 1.0);
-    EXPECT_EQ(CalcTweenRel(10, 20, 10, a, b).right, 0.5);
-    EXPECT_EQ(CalcTweenRel(10, 20, 9, a, b).left, 0.0);
-    EXPECT_EQ(CalcTweenRel(10, 20, 21, a, b).left, 0.5);
-    RelRect mid = CalcTweenRel(10, 20, 15, a, b);
-    EXPECT_EQ(mid.left, 0.25);
-    EXPECT_EQ(mid.bottom, 0.75);
-    RelRect one = CalcTweenRel(7, 7, 7, a, b); // a one-frame tween is its source
-    EXPECT_EQ(one.left, 0.0);
-    EXPECT_FALSE(std::isnan(one.right));
+    const RelRect mid = CalcTweenRel(10, 20, 15, a, b), one = CalcTweenRel(7, 7, 7, a, b); // one: the source
+    EXPECT_EQ(
+        (std::vector<double>{CalcTweenRel(10, 20, 10, a, b).right, CalcTweenRel(10, 20, 9, a, b).left,
+                             CalcTweenRel(10, 20, 21, a, b).left, mid.left, mid.bottom, one.left, one.right}),
+        (std::vector<double>{0.5, 0.0, 0.5, 0.25, 0.75, 0.0, 0.5}));
 }
