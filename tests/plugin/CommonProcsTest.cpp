@@ -2,8 +2,6 @@
 
 #include "PaddedBuffer.h"
 
-#include "toolbox/MacMemory.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -72,16 +70,6 @@ TEST(Strings, PlatformStringsRoundTripInMacRoman) {
         EXPECT_EQ(CF2PString(cf).Length(), 0) << utf8;
         CFRelease(cf);
     }
-}
-
-TEST(CloneObject, CopiesABlockOrGivesNil) {
-    Ptr block = NewPtr(5);
-    std::memcpy(block, "hello", 5);
-    Ptr copy = CloneObject(block);
-    EXPECT_EQ(std::string(copy, size_t(GetPtrSize(copy))), "hello");
-    DisposePtr(copy);
-    DisposePtr(block);
-    EXPECT_EQ(CloneObject(nullptr), nullptr);
 }
 
 Rect R(SInt16 top, SInt16 left, SInt16 bottom, SInt16 right) {

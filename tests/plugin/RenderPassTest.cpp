@@ -13,7 +13,6 @@
 
 #include <cstring>
 #include <fstream>
-#include <map>
 
 #include <sys/resource.h>
 #include <unistd.h>
