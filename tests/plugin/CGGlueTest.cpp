@@ -1,4 +1,4 @@
-// The Quartz bridge and the dialog's preview routines, probed pixel by pixel in real buffers.
+// The Quartz bridge and the dialog's line art, probed pixel by pixel in real buffers.
 #include "render/CGGlue.h"
 #include "render/lineEffect.h"
 

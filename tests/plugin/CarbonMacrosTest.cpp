@@ -1,8 +1,6 @@
-// The control, event and window helpers on the test bundle's "helpers" window.
+// The control and window helpers on the test bundle's "helpers" window.
 #include "util/CarbonMacros.h"
 #include "util/commonprocs.h"
-
-#include "toolbox/InputSources.h"
 
 #include <gtest/gtest.h>
 

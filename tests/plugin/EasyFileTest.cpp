@@ -1,6 +1,5 @@
 // File and image loading on real files: choosers driven by a script, text files written by
-// reference number, folder paths, types, documents opened in a given program, and pictures
-// and images loaded every way from a PNG file.
+// reference number, types, and pictures and images loaded every way from a PNG file.
 #include "util/EasyFile.h"
 #include "util/commonprocs.h"
 
