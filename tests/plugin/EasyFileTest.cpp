@@ -6,6 +6,7 @@
 #include "PaddedBuffer.h"
 
 #include "toolbox/InputSources.h"
+#include "toolbox/LaunchServices.h"
 #include "toolbox/TextUtils.h"
 
 #include "MediaFiles.h"
