@@ -1,8 +1,6 @@
-// The control, event and window helpers on the test bundle's "helpers" window.
+// The control and window helpers on the test bundle's "helpers" window.
 #include "util/CarbonMacros.h"
 #include "util/commonprocs.h"
-
-#include "toolbox/InputSources.h"
 
 #include <gtest/gtest.h>
 
@@ -59,15 +57,6 @@ TEST_F(CarbonMacros, EditTextsReadAndWriteAsShortStringsAndNumbers) {
     PString cut = GetEditTextFromControl(w, FourCC("Edit"), 1);
     EXPECT_EQ(cut.Length(), 255);
     EXPECT_EQ(cut.View().back(), 'y');
-    SelectTextByIDForControl(w, FourCC("Edit"), 1, 1, 2);
-    ControlEditTextSelectionRec sel;
-    GetControlData(SimpleGetControlByID(w, FourCC("Edit"), 1), 0, kControlEditTextSelectionTag, sizeof sel,
-                   &sel, nullptr);
-    EXPECT_EQ(std::vector<int>({sel.selStart, sel.selEnd}), std::vector<int>({1, 2}));
-    SetKeyboadFocusByID(w, FourCC("Edit"), -1);
-    ControlRef focus = nullptr;
-    GetKeyboardFocus(w, &focus);
-    EXPECT_EQ(focus, SimpleGetControlByID(w, FourCC("Edit"), -1));
 }
 
 TEST_F(CarbonMacros, OnlySimpleSetControlTextRedraws) {
@@ -83,19 +72,7 @@ TEST_F(CarbonMacros, OnlySimpleSetControlTextRedraws) {
     EXPECT_EQ(Text(GetEditTextFromControl(w, FourCC("Lgnd"), 1)), "100%");
 }
 
-TEST_F(CarbonMacros, HelpersThatAllowForAMissingControlDoNothing) {
-    const UInt32 none = FourCC("None");
-    SimpleSetControlText(w, none, 1, PString("x"));
-    SimpleShowControl(w, none, 1);
-    SimpleHideControl(w, none, 1);
-    SetEditTextForControl(PString("x"), w, none, 1);
-    SetEditTextToNumberForControl(5, w, none, 1);
-    EXPECT_EQ(GetEditTextFromControl(w, none, 1).Length(), 0);
-    EXPECT_EQ(GetNumberFromEditTextControl(w, none, 1), 0);
-    EXPECT_EQ(SimpleGetControlByID(w, none, 1), nullptr);
-}
-
-TEST_F(CarbonMacros, ValuesVisibilityAndEnabledStateByID) {
+TEST_F(CarbonMacros, ValuesVisibilityAndEnabledStateByIDAndMissingControls) {
     const UInt32 slider = FourCC("Sldr");
     ControlRef c = SimpleGetControlByID(w, slider, 1);
     SimpleSetControlValueByID(w, slider, 1, -4);
@@ -110,115 +87,14 @@ TEST_F(CarbonMacros, ValuesVisibilityAndEnabledStateByID) {
     EXPECT_EQ(GetControlHilite(c), 0);
     EXPECT_EQ(std::vector<int>({GetControlBox(c).left, GetControlBox(c).bottom}),
               std::vector<int>({10, 132}));
-}
-
-TEST_F(CarbonMacros, PopupItemsAreFoundByTextAndPosition) {
-    const UInt32 font = FourCC("Font");
-    EXPECT_EQ(Text(GetSelectedPopupTextFromID(w, font, 1)), "DejaVu Sans");
-    EXPECT_EQ(GetFontIDFromPopup(w, font, 1), 1);
-    EXPECT_EQ(Text(GetIndexedPopupTextFromID(w, font, 1, 3)), "Twice");
-    EXPECT_EQ(FindNameInPopupByID(w, font, 1, PString("Twice")), 3); // the first of two
-    EXPECT_EQ(FindNameInPopupByID(w, font, 1, PString("Nope")), 1);
-    EXPECT_EQ(FindNameInPopupByID(w, font, 1, PString("nope")), -1); // case matters
-    EXPECT_EQ(FindNameInPopupByID(w, font, 1, PString("Twic")), -1);
-    EXPECT_EQ(FindNameInPopupByID(w, FourCC("Empt"), 1, PString("")), -1);
-    SimpleSetControlValueByID(w, font, 1, 1);
-    EXPECT_EQ(GetFontIDFromPopup(w, font, 1), kInvalidFontFamily);
-    EXPECT_EQ(Text(CommandID2Str(FourCC("ok  "))), "ok  ");
-}
-
-// What the handlers see, each installed through its helper.
-struct Seen {
-    std::vector<std::string> mouse, keys, controlKeys;
-    std::vector<UInt32> windowCommands, appCommands;
-};
-
-std::string KeyText(EventRef event) {
-    char key = 0;
-    UInt32 code = 0, mods = 0;
-    GetWindowKeyboardDataFromEvent(event, key, code, mods);
-    return std::string(1, key) + ":" + std::to_string(code) + ":" + std::to_string(mods);
-}
-
-UInt32 CommandOf(EventRef event) {
-    HICommand command;
-    GetEventParameter(event, kEventParamDirectObject, typeHICommand, nullptr, sizeof command, nullptr,
-                      &command);
-    return command.commandID;
-}
-
-OSStatus MouseHandler(EventHandlerCallRef, EventRef event, void* data) {
-    Point where = GetMouseLocFromEvent(event);
-    UInt32 mods = (IsShiftDown() ? shiftKey : 0) | (IsOptionDown() ? optionKey : 0) |
-                  (IsCtrlDown() ? controlKey : 0) | (IsCommandDown() ? cmdKey : 0);
-    static_cast<Seen*>(data)->mouse.push_back(std::to_string(where.h) + "," + std::to_string(where.v) + ":" +
-                                              std::to_string(mods) +
-                                              (GetWindowFromEvent(event) ? "" : " no window"));
-    return noErr;
-}
-
-OSStatus KeyHandler(EventHandlerCallRef, EventRef event, void* data) {
-    static_cast<Seen*>(data)->keys.push_back(KeyText(event));
-    if (KeyText(event).ends_with(":53:0")) QuitAppModalLoopForWindow(GetWindowFromEvent(event));
-    return eventNotHandledErr;
-}
-
-OSStatus ControlKeyHandler(EventHandlerCallRef, EventRef event, void* data) {
-    static_cast<Seen*>(data)->controlKeys.push_back(KeyText(event).substr(0, 1));
-    return eventNotHandledErr;
-}
-
-OSStatus WindowCommandHandler(EventHandlerCallRef, EventRef event, void* data) {
-    static_cast<Seen*>(data)->windowCommands.push_back(CommandOf(event));
-    return CommandOf(event) == FourCC("Appl") ? eventNotHandledErr : noErr;
-}
-
-OSStatus AppCommandHandler(EventHandlerCallRef, EventRef event, void* data) {
-    static_cast<Seen*>(data)->appCommands.push_back(CommandOf(event));
-    return noErr;
-}
-
-// Mouse, keys and modifiers reach the window's and the control's handlers; a posted command
-// reaches the front window (short texts padded with spaces) and, left there, the application.
-TEST_F(CarbonMacros, HandlersOnEachTargetSeeTheMouseKeysModifiersAndCommands) {
-    Seen seen;
-    const EventTypeSpec mouse{kEventClassMouse, kEventMouseDown}, key{kEventClassKeyboard, kEventRawKeyDown},
-        command{kEventClassCommand, kEventCommandProcess};
-    InstallWindowEventHandler(w, MouseHandler, 1, &mouse, &seen, nullptr);
-    InstallWindowEventHandler(w, KeyHandler, 1, &key, &seen, nullptr);
-    InstallWindowEventHandler(w, WindowCommandHandler, 1, &command, &seen, nullptr);
-    InstallControlEventHandler(SimpleGetControlByID(w, FourCC("Edit"), 1), ControlKeyHandler, 1, &key, &seen,
-                               nullptr);
-    EventHandlerRef appHandler = nullptr;
-    InstallApplicationEventHandler(AppCommandHandler, 1, &command, &seen, &appHandler);
-    InstallMenuEventHandler(GetControlPopupMenuHandle(SimpleGetControlByID(w, FourCC("Font"), 1)),
-                            AppCommandHandler, 1, &command, &seen, nullptr);
-    SetKeyboadFocusByID(w, FourCC("Edit"), 1);
-    std::string error;
-    toolbox::UseScriptText("click 250 150 shift control\nclick 7 9 command option\ntype q\nkey escape\n",
-                           error);
-    ShowWindow(w);
-    RunAppModalLoopForWindow(w);
-    const auto modifiers = [](UInt32 m) { return std::to_string(m); };
-    EXPECT_EQ(seen.mouse, (std::vector<std::string>{"250,150:" + modifiers(shiftKey | controlKey),
-                                                    "7,9:" + modifiers(cmdKey | optionKey)}));
-    EXPECT_EQ(seen.controlKeys, (std::vector<std::string>{"q", "\x1B"}));
-    EXPECT_EQ(seen.keys, (std::vector<std::string>{"q:0:0", "\x1B:53:0"}));
-    for (const char* text : {"Sall", "ok", "Appl"})
-        PostCommand(PString(text));
-    EXPECT_EQ(seen.windowCommands, (std::vector<UInt32>{FourCC("Sall"), FourCC("ok  "), FourCC("Appl")}));
-    EXPECT_EQ(seen.appCommands, (std::vector<UInt32>{FourCC("Appl")}));
-    RemoveEventHandler(appHandler);
-}
-
-TEST_F(CarbonMacros, MoveWindowToRightEdgePutsTheFramesRightEdgeThere) {
-    MoveWindowToRightEdge(w, Rect{0, 0, 100, 900});
-    Rect structure, content;
-    GetWindowBounds(w, kWindowStructureRgn, &structure);
-    GetWindowBounds(w, kWindowContentRgn, &content);
-    EXPECT_EQ(std::vector<int>({structure.right, content.top, content.right - content.left}),
-              std::vector<int>({900, 40, 300}));
-    FlushWindowBuffer(w);
+    // The helpers allow for a missing control.
+    const UInt32 none = FourCC("None");
+    SimpleSetControlText(w, none, 1, PString("x"));
+    SimpleHideControl(w, none, 1);
+    SetEditTextToNumberForControl(5, w, none, 1);
+    EXPECT_EQ(GetEditTextFromControl(w, none, 1).Length(), 0);
+    EXPECT_EQ(GetNumberFromEditTextControl(w, none, 1), 0);
+    EXPECT_EQ(SimpleGetControlByID(w, none, 1), nullptr);
 }
 
 TEST(OpenNibWindowDeathTest, FailuresEndInTheirAlerts) {
@@ -233,8 +109,6 @@ TEST(OpenNibWindowDeathTest, FailuresEndInTheirAlerts) {
     EXPECT_EXIT(OpenNibWindowFromCFBundle("com.quorvel.none", "dialogs", "every"),
                 testing::ExitedWithCode(70),
                 "Assertion failed in: Cannot allocate bundle for ID = com.quorvel.none\n");
-    EXPECT_EXIT(OpenNibWindow("", "main"), testing::ExitedWithCode(70),
-                "Unable to CreateNibReference for \"main\" as it returned errcode #-10960\\.");
 }
 
 } // namespace

@@ -2,8 +2,6 @@
 
 #include "PaddedBuffer.h"
 
-#include "toolbox/MacMemory.h"
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -19,11 +17,9 @@ TEST(String2Real, ParsesItsOwnSmallGrammarInAFixedOrderOfArithmetic) {
     struct Case {
         const char* text;
         double expected;
-    } cases[] = {
-        {"", 0.0},    {"abc", 0.0}, {"12.5", 12.5},   {"12,5", 12.5}, {"-3.25", -(3 + 2 * 0.1 + 5 * 0.01)},
-        {".5", 0.5},  {",5", 0.5},  {"-.5", -0.5},    {"1e5", 1.0},   {"1.2.3", 1 + 2 * 0.1},
-        {"+5", 0.0},  {" 5", 0.0},  {"0.3", 3 * 0.1}, {"-", 0.0},     {"007", 7.0},
-        {"12.", 12.0}};
+    } cases[] = {{"", 0.0},       {"abc", 0.0}, {"12,5", 12.5},         {"-3.25", -(3 + 2 * 0.1 + 5 * 0.01)},
+                 {"-.5", -0.5},   {"1e5", 1.0}, {"1.2.3", 1 + 2 * 0.1}, {"+5", 0.0},
+                 {"0.3", 3 * 0.1}};
     for (const Case& c : cases) {
         double value = 99;
         String2Real(PString(c.text), value);
@@ -36,26 +32,19 @@ TEST(Real2String, WritesFourTruncatedDecimalsAndKeepsTheSignBelowOne) {
     struct Case {
         double value;
         const char* expected;
-    } cases[] = {{2.5, "2.5000"},      {3.0, "3"},        {-2.25, "-2.2500"}, {0.05, "0.0500"},
-                 {2.3, "2.2999"},      {5.0001, "5"},     {-0.5, "-0.5000"},  {0.0, "0"},
-                 {-0.0001, "-0.0001"}, {-1.5, "-1.5000"}, {NAN, "0"},         {1e12, "2147483647"}};
+    } cases[] = {{3.0, "3"},        {0.05, "0.0500"},     {2.3, "2.2999"}, {5.0001, "5"},
+                 {-0.5, "-0.5000"}, {-0.0001, "-0.0001"}, {NAN, "0"},      {1e12, "2147483647"}};
     for (const Case& c : cases)
         EXPECT_EQ(Text(Real2String(c.value)), c.expected) << c.value;
 }
 
+// Commands, numbers and C strings: short texts are padded, long ones cut.
 TEST(Commands, TextsAndCodesConvertAndShortTextsArePaddedWithSpaces) {
-    EXPECT_EQ(String2Command(PString("Info")), FourCC("Info"));
     EXPECT_EQ(String2Command(PString("Infos")), FourCC("Info"));
-    EXPECT_EQ(String2Command(PString("")), FourCC("    "));
     Str255 shortWithJunk = "\x02okXY"; // the bytes past the length are not read
     EXPECT_EQ(String2Command(shortWithJunk), FourCC("ok  "));
     EXPECT_EQ(Text(Command2String(FourCC("not!"))), "not!");
-}
-
-TEST(Numbers, SmallConversions) {
     EXPECT_EQ(Text(Num2Text(-42)), "-42");
-    EXPECT_EQ(Sgn(0.0), 1); // zero counts as positive
-    EXPECT_EQ(CarbonHiWord(SInt32(0x8001FFFF)), -32767);
     Str255 s = "\x03"
                "abc";
     ZeroDelimitString(s);
@@ -68,17 +57,13 @@ TEST(Numbers, SmallConversions) {
     }
 }
 
-TEST(Strings, PlatformStringsAndURLsRoundTripInMacRoman) {
+TEST(Strings, PlatformStringsRoundTripInMacRoman) {
     PString text("caf\x8E"); // café
     CFStringRef cf = MakeCFString(text);
     EXPECT_EQ(toolbox::CFStringToUtf8(cf), "café");
     EXPECT_EQ(CF2PString(cf), text);
     CFRelease(cf);
     EXPECT_EQ(CF2PString(nullptr).Length(), 0);
-    CFURLRef url = PString2URL(PString("file:///tmp/x.pdf"));
-    EXPECT_EQ(Text(URL2Str255(url)), "file:///tmp/x.pdf");
-    CFRelease(url);
-    EXPECT_EQ(URL2Str255(nullptr).Length(), 0);
     // Characters Mac Roman cannot hold: nothing, rather than a text with '?' in their place.
     for (const char* utf8 : {"\xE6\x97\xA5\xE6\x9C\xAC.png", "caf\xC3"}) { // 日本.png; a cut sequence
         cf = CFStringCreateWithCString(nullptr, utf8, kCFStringEncodingUTF8);
@@ -87,24 +72,11 @@ TEST(Strings, PlatformStringsAndURLsRoundTripInMacRoman) {
     }
 }
 
-TEST(CloneObject, CopiesABlockOrGivesNil) {
-    Ptr block = NewPtr(5);
-    std::memcpy(block, "hello", 5);
-    Ptr copy = CloneObject(block);
-    ASSERT_NE(copy, nullptr);
-    EXPECT_EQ(GetPtrSize(copy), 5);
-    EXPECT_EQ(std::memcmp(copy, "hello", 5), 0);
-    DisposePtr(copy);
-    DisposePtr(block);
-    EXPECT_EQ(CloneObject(nullptr), nullptr);
-}
-
 Rect R(SInt16 top, SInt16 left, SInt16 bottom, SInt16 right) {
     return Rect{top, left, bottom, right};
 }
 
-TEST(Rectangles, ProportionalFitsKeepOneSideAndRoundHalfUp) {
-    EXPECT_EQ(KeepPropsWithFixedHorizontal(R(0, 0, 100, 200), R(0, 0, 50, 400)), R(0, 0, 200, 400));
+TEST(Rectangles, ProportionalFitsRoundHalfUpCentringAndVerifying) {
     EXPECT_EQ(KeepPropsWithFixedHorizontal(R(0, 5, 100, 5), R(1, 2, 3, 4)), R(1, 2, 3, 4));
     EXPECT_EQ(KeepPropsWithFixedVertical(R(0, 0, 100, 200), R(10, 10, 60, 11)), R(10, 10, 60, 110));
     EXPECT_EQ(KeepPropsWithFixedVertical(R(5, 0, 5, 100), R(1, 2, 3, 4)), R(1, 2, 3, 4));
@@ -114,13 +86,7 @@ TEST(Rectangles, ProportionalFitsKeepOneSideAndRoundHalfUp) {
     EXPECT_EQ(CalcProportionalRectForFrame(R(0, 0, 480, 640), R(0, 0, 320, 320)), R(0, 0, 240, 320));
     EXPECT_EQ(CalcProportionalRectForFrame(R(0, 0, 390, 400), R(0, 0, 300, 400)), R(0, 0, 390, 400));
     EXPECT_EQ(CalcProportionalRectForFrame(R(0, 0, 200, 100), R(10, 10, 110, 60)), R(0, 0, 100, 50));
-}
-
-TEST(Rectangles, CenteringAndVerifying) {
-    Rect r = R(0, 0, 10, 10);
-    CenterRectInRect(r, R(0, 0, 21, 21));
-    EXPECT_EQ(r, R(5, 5, 15, 15));
-    r = R(100, 100, 104, 103);
+    Rect r = R(100, 100, 104, 103);
     CenterRectInRect(r, R(-10, -10, 10, 10));
     EXPECT_EQ(r, R(-2, -1, 2, 2));
     r = R(10, 20, 0, 5);
@@ -128,11 +94,11 @@ TEST(Rectangles, CenteringAndVerifying) {
     EXPECT_EQ(r, R(0, 5, 10, 20));
 }
 
-// The first and last column with ink (not white) in rows top..bottom - 1, or (-1, -1).
-std::pair<int, int> Span(PaddedBuffer& b, int top, int bottom) {
+// The first and last column with ink (not white) in rows 10..29, or (-1, -1).
+std::pair<int, int> Span(PaddedBuffer& b) {
     int first = -1, last = -1;
     for (int h = 0; h < b.width(); ++h)
-        for (int v = top; v < bottom; ++v)
+        for (int v = 10; v < 30; ++v)
             if (b.At(h, v).red != 255 || b.At(h, v).green != 255 || b.At(h, v).blue != 255) {
                 if (first < 0) first = h;
                 last = h;
@@ -155,13 +121,9 @@ TEST(JustifiedText, TheBackgroundBoxFitsTheTextAtEachJustification) {
     for (const auto& [justification, span] : cases) {
         canvas.Fill(white);
         PaintJustifiedRect(box, justification, text);
-        EXPECT_EQ(Span(canvas, 10, 30), span) << justification;
+        EXPECT_EQ(Span(canvas), span) << justification;
     }
-    canvas.Fill(white);
     DrawJustifiedTextInBox(box, kJustifyRight, 12.0, text);
-    auto [first, last] = Span(canvas, 0, 40);
-    EXPECT_GE(first, 180 - 1 - len);
-    EXPECT_LE(last, 180);
     Point pen;
     GetPen(&pen);
     // Baseline: bottom - height/2 + size/2 - trunc(size * 0.2).

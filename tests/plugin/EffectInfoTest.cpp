@@ -56,8 +56,6 @@ TEST_F(EffectInfo, DescribesAFilterWithThreeSlidersFromTheBundlesLists) {
     p.getInfo.maxSpeedFrames = 9;
     p.getInfo.mustTakeFromSingleClips = true;
     p.getInfo.bestThumbOffset = 77;
-    p.getInfo.titleType = 5;
-    p.getInfo2.defaultFadeInFrames = 11;
     p.getInfo2.defaultFontSizeScale = 2.5f;
     ASSERT_EQ(EffectGetInfo(0, &p), kPluginOK);
 
@@ -68,9 +66,8 @@ TEST_F(EffectInfo, DescribesAFilterWithThreeSlidersFromTheBundlesLists) {
                                    double(i.takeFromClipAfter), double(i.takeFromClipBefore),
                                    double(i.maxSpeedFrames), double(i.mustTakeFromSingleClips),
                                    double(p.getInfo2.baseMemoryNeeded), double(i.bestThumbOffset),
-                                   double(i.titleType), double(p.getInfo2.defaultFadeInFrames),
                                    double(p.getInfo2.defaultFontSizeScale)}),
-              (std::vector<double>{kPluginFilterType, 0x1381, 30, 30, 0, 0, 0, 50000, 77, 5, 11, 2.5}));
+              (std::vector<double>{kPluginFilterType, 0x1381, 30, 30, 0, 0, 0, 50000, 77, 2.5}));
     for (int i = 0; i < 3; ++i) {
         const auto& s = p.getInfo2.filterSliders[i];
         EXPECT_EQ(s.defaultValue, 0.5f);

@@ -37,13 +37,6 @@ TEST(FailuresDeathTest, WithoutMemoryForTheAlertTheTextsGoToStandardErrorAndTheS
         testing::ExitedWithCode(70), "^Stop: Assertion Failure\n  Assertion failed in: reading X\n$");
 }
 
-TEST(Failures, AssertOnAPointerDoesNothing) {
-    int x = 0;
-    testing::internal::CaptureStderr();
-    Assert(&x, "never shown");
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-}
-
 TEST(Failures, NotifyIsACautionWithOneOkButtonAndGoesOn) {
     std::string error;
     toolbox::UseScriptText("", error);
@@ -52,17 +45,4 @@ TEST(Failures, NotifyIsACautionWithOneOkButtonAndGoesOn) {
     std::string shown = testing::internal::GetCapturedStderr();
     EXPECT_EQ(shown.find("Alert (caution): Internal Notification:\n  abc\n  buttons: [ok]\n"), 0u) << shown;
     EXPECT_NE(shown.find("  chosen: ok\n"), std::string::npos) << shown;
-}
-
-TEST(Failures, WarningWithoutCancelTextHasOneButtonAndAnswersOne) {
-    Str255 head = "\x04Head", text = "\x04Text", ok = "\x02Go", none = "";
-    Str255 cancel = "\x04Stop";
-    std::string error;
-    toolbox::UseScriptText("press Albt 1\npress Albt 2\n", error);
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(StandardWarning(head, text, ok, none), 1);
-    EXPECT_EQ(StandardWarning(head, text, ok, cancel), 2);
-    std::string shown = testing::internal::GetCapturedStderr();
-    EXPECT_NE(shown.find("buttons: [Go]\n  chosen: Go\n"), std::string::npos) << shown;
-    EXPECT_NE(shown.find("buttons: [Go] [Stop]\n  chosen: Stop\n"), std::string::npos) << shown;
 }

@@ -1,8 +1,10 @@
 // A 32-bit pixel buffer over test-owned memory whose rows are longer than 4 x width and which
 // is framed by guard bytes, so a test sees any write past a row's pixels or the buffer's ends.
-// The buffer starts unlocked, so a test also sees whether an operation restores its state.
+// The buffer starts unlocked, so a test also sees whether an operation restores its state;
+// both are checked when the buffer goes.
 #pragma once
 
+#include "render/CGGlue.h"
 #include "render/pixelBuffers.h"
 
 #include <gtest/gtest.h>
@@ -23,7 +25,13 @@ class PaddedBuffer {
                   noErr);
         Fill(fill);
     }
-    ~PaddedBuffer() { DisposeGWorld(gw_); }
+    // Every operation leaves the memory around the pixels alone and the pixels unlocked.
+    ~PaddedBuffer() {
+        EXPECT_TRUE(GuardsIntact()) << "a write past the pixels of a " << width_ << " x " << height_
+                                    << " buffer";
+        EXPECT_FALSE(Locked()) << "a " << width_ << " x " << height_ << " buffer left locked";
+        DisposeGWorld(gw_);
+    }
     PaddedBuffer(const PaddedBuffer&) = delete;
     PaddedBuffer& operator=(const PaddedBuffer&) = delete;
 
@@ -67,6 +75,19 @@ class PaddedBuffer {
     std::vector<UInt8> memory_;
     GWorldPtr gw_ = nullptr;
 };
+
+// A w x h image whose pixels come from colour(x, y), or of one colour.
+template <typename Colour>
+CGImageRef MakeImage(int w, int h, Colour colour) {
+    PaddedBuffer b(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            b.At(x, y) = colour(x, y);
+    return GWorld2CGImage(b.gw());
+}
+inline CGImageRef MakeImage(int w, int h, PixRec p) {
+    return MakeImage(w, h, [p](int, int) { return p; });
+}
 
 // The pixel at (x, y) of any buffer, counted from its top-left corner.
 inline PixRec PixelOf(GWorldPtr gw, int x, int y) {

@@ -158,8 +158,7 @@ TEST_F(SavedConfig, TheFirstCallCreatesTheFileWithTheDefaults) {
     ASSERT_EQ(toolbox::FSSpecFromPath(PrefsFile().string(), &spec), noErr);
     OSType type = 0, creator = 0;
     ASSERT_EQ(FSpGetFileTypeCreator(&spec, &type, &creator), noErr);
-    EXPECT_EQ(type, FourCC("Pref"));
-    EXPECT_EQ(creator, FourCC("qvrl"));
+    EXPECT_EQ((std::vector<OSType>{type, creator}), (std::vector<OSType>{FourCC("Pref"), FourCC("qvrl")}));
 
     auto bytes = ReadFileBytes(PrefsFile());
     EXPECT_EQ(CountOfType(bytes, FourCC("Pref")), 1);

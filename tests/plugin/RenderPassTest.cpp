@@ -4,6 +4,7 @@
 #include "host/EffectLayer.h"
 #include "host/iMovieGlue.h"
 #include "model/relRects.h"
+#include "PaddedBuffer.h"
 #include "render/callPixelFX.h"
 #include "render/pixelBuffers.h"
 #include "ScriptedHost.h"
@@ -12,7 +13,6 @@
 
 #include <cstring>
 #include <fstream>
-#include <map>
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -61,16 +61,13 @@ class RenderPass : public testing::Test {
     }
     static void Paint(GWorldPtr gw, Pixel p) {
         PixMapHandle pm = GetGWorldPixMap(gw);
-        Rect b = CarbonGetPortBounds(gw);
-        for (int y = 0; y < b.bottom; ++y)
-            for (int x = 0; x < b.right; ++x)
+        for (int y = 0; y < CarbonGetPortBounds(gw).bottom; ++y)
+            for (int x = 0; x < CarbonGetPortBounds(gw).right; ++x)
                 std::memcpy(GetPixBaseAddr(pm) + y * GetPixRowBytes(pm) + 4 * x, p.data(), 4);
     }
     static Pixel At(GWorldPtr gw, int x, int y) {
-        PixMapHandle pm = GetGWorldPixMap(gw);
-        Pixel p;
-        std::memcpy(p.data(), GetPixBaseAddr(pm) + y * GetPixRowBytes(pm) + 4 * x, 4);
-        return p;
+        PixRec p = PixelOf(gw, x, y);
+        return Pixel{p.alpha, p.red, p.green, p.blue};
     }
     // The output expected after rendering renderFrame: computed from the host's pattern,
     // the rectangle and amounts, and the fade's opacity (−1: no fade).
@@ -314,9 +311,7 @@ TEST_F(RenderPass, FrameRectReachingOutsideTheOutputIsClipped) {
     ASSERT_EQ(Call(kPlugInitialize), kPluginOK);
     params.frameRect = Rect{-5, -7, 40, 50};
     ASSERT_EQ(Frame(0), kPluginOK);
-    for (int y = 0; y < 30; ++y)
-        for (int x = 0; x < 40; ++x)
-            ASSERT_EQ(At(output, x, y), Expected(x, y, 0, -1));
+    ExpectWholeOutput(0, -1);
 }
 
 // Frames that share the output's memory, or that the pass cannot process: the output gets

@@ -3,8 +3,6 @@
 
 #include "DialogSupport.h"
 
-#include <filesystem>
-
 namespace {
 
 OSStatus SendCommand(UInt32 commandID) {
@@ -15,23 +13,20 @@ OSStatus SendCommand(UInt32 commandID) {
 
 TEST(AboutWindow, ShowsNameAndVersionAndClosesByEitherCommandFreshEachTime) {
     dialogtest::LoadPluginBundle();
-    const std::string shot = testing::TempDir() + "about.png";
     GWorldPtr gw = nullptr;
     const Rect r{0, 0, 4, 4};
     ASSERT_EQ(NewGWorld(&gw, 32, &r, nullptr, nullptr, 0), noErr);
     SetGWorld(gw, nullptr);
     for (const char* close : {"press Okay 1", "key return", "key escape"}) {
         const std::string err = dialogtest::WithScript(
-            "expect text Plug 1 Umbrawash\nexpect text Vers 1 Version 3.0.0 (i386 Universal)\nscreenshot " +
-                shot + "\n" + close + "\n",
+            "expect text Plug 1 Umbrawash\nexpect text Vers 1 Version 3.0.0 (i386 Universal)\n" +
+                std::string(close) + "\n",
             ShowAbout);
         EXPECT_EQ(err.find("no more steps"), std::string::npos) << close << ": " << err;
         CGrafPtr port;
         GDHandle device;
         GetGWorld(&port, &device);
         EXPECT_EQ(port, gw) << close;
-        EXPECT_GT(std::filesystem::file_size(shot), 0u);
-        std::filesystem::remove(shot);
     }
     DisposeGWorld(gw);
 }

@@ -72,31 +72,27 @@ TEST(ClipDrags, CornersFlipOptionGrowsAboutTheCentreAndShiftKeepsTheProportion) 
     const Rect frame = R(0, 0, 400, 400);
     const RelRect origRel = SetRelRect(0.25, 0.25, 0.75, 0.5); // 200 x 100 at (100, 100)
     const Rect orig = R(100, 100, 300, 200);
-
-    Rect r = orig; // bottom-right dragged above the top edge
-    DragCorner(4, r, P(300, 200), P(320, 50), 0, frame, origRel);
-    EXPECT_EQ(r, R(100, 50, 320, 100));
-
-    r = orig; // option: both sides move
-    DragCorner(4, r, P(300, 200), P(310, 205), optionKey, frame, origRel);
-    EXPECT_EQ(r, R(90, 95, 310, 205));
-
-    r = orig; // shift: 2:1 kept, the height follows the width
-    DragCorner(4, r, P(300, 200), P(340, 260), shiftKey, frame, origRel);
-    EXPECT_EQ(r, R(100, 100, 340, 220));
-
-    r = orig; // top-left against the fixed bottom-right
-    DragCorner(1, r, P(100, 100), P(80, 90), 0, frame, origRel);
-    EXPECT_EQ(r, R(80, 90, 300, 200));
-
-    r = orig; // top-right against the fixed bottom-left
-    DragCorner(2, r, P(300, 100), P(320, 90), 0, frame, origRel);
-    EXPECT_EQ(r, R(100, 90, 320, 200));
-
-    r = orig; // not a corner: unchanged
-    DragCorner(5, r, P(100, 100), P(80, 90), 0, frame, origRel);
-    EXPECT_EQ(r, orig);
-
+    const struct {
+        const char* what;
+        SInt16 corner;
+        Point from, to;
+        UInt32 modifiers;
+        Rect want;
+    } cases[] = {
+        {"bottom-right dragged above the top edge", 4, P(300, 200), P(320, 50), 0, R(100, 50, 320, 100)},
+        {"option: both sides move", 4, P(300, 200), P(310, 205), optionKey, R(90, 95, 310, 205)},
+        {"shift: 2:1 kept, the height follows the width", 4, P(300, 200), P(340, 260), shiftKey,
+         R(100, 100, 340, 220)},
+        {"top-left against the fixed bottom-right", 1, P(100, 100), P(80, 90), 0, R(80, 90, 300, 200)},
+        {"top-right against the fixed bottom-left", 2, P(300, 100), P(320, 90), 0, R(100, 90, 320, 200)},
+        {"not a corner: unchanged", 5, P(100, 100), P(80, 90), 0, orig},
+    };
+    for (const auto& c : cases) {
+        Rect r = orig;
+        DragCorner(c.corner, r, c.from, c.to, c.modifiers, frame, origRel);
+        EXPECT_EQ(r, c.want) << c.what;
+    }
+    Rect r = orig;
     DragRect(r, P(10, 10), P(400, 5), shiftKey); // a move is not kept inside anything
     EXPECT_EQ(r, R(490, 95, 690, 195));
     gConfigWorkSpace = PluginWorkSpace{};

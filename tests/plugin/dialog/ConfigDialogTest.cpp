@@ -119,7 +119,6 @@ TEST_F(ConfigDialog, StandardsChooseTheWindowAndTheFrameSize) {
 // everything back, OK saves it.
 TEST_F(ConfigDialog, EditsAndAChangeOfStandardAreSavedByOKAndUndoneByCancel) {
     gMostRecentFrameCount = 10;
-    const std::string shot = testing::TempDir() + "configHD-reopened.png";
     const std::string script = DragSlider(1, kSliderLeft) + "expect text Lgnd 1 0%\n" +
                                "press Adva 1\npress Adva 1\n"
                                "choose Medi 1 1\n" // the same standard: stays open
@@ -128,14 +127,11 @@ TEST_F(ConfigDialog, EditsAndAChangeOfStandardAreSavedByOKAndUndoneByCancel) {
                                "expect value Medi 1 3\n"
                                "expect value Sldr 1 0\n"
                                "expect text Lgnd 1 0%\n"
-                               "expect text ClpM 1 0/9\n" // Adva leaves the slider's own position
-                               "screenshot " +
-                               shot + "\n";
+                               "expect text ClpM 1 0/9\n"; // Adva leaves the slider's own position
     Click(script + "key escape\n");
     EXPECT_EQ(gMasterConfig->mediaType, kMediaNTSC);
     EXPECT_EQ(gMasterConfig->sliders[1], 100);
     EXPECT_EQ(Saved().sliders[1], 100);
-    EXPECT_GT(std::filesystem::file_size(shot), 0u);
 
     Click(script + "key return\n");
     EXPECT_EQ(gMasterConfig->mediaType, kMediaHD);
@@ -179,7 +175,7 @@ TEST_F(ConfigDialog, AStoredMethodOutsideThePopupsRangeIsBroughtIntoIt) {
 }
 
 // NTSC preview: (20, 20) to (740, 500), so a rectangle of 0.25..0.75 spans (200, 140) to (560, 380).
-TEST_F(ConfigDialog, DraggingInThePreviewResizesAndMovesTheRectangleLive) {
+TEST_F(ConfigDialog, DraggingInThePreviewResizesTheRectangleLive) {
     gMasterConfig->startRel = RelRect{0.25, 0.75, 0.25, 0.75};
     // Bottom-right handle grabbed 2 pixels inside, dragged by (-60, -100).
     Click("drag 558 378 498 278\nkey return\n");
@@ -187,13 +183,6 @@ TEST_F(ConfigDialog, DraggingInThePreviewResizesAndMovesTheRectangleLive) {
     EXPECT_DOUBLE_EQ(gMasterConfig->startRel.bottom, 260.0 / 480);
     EXPECT_DOUBLE_EQ(gMasterConfig->startRel.left, 0.25);
     EXPECT_EQ(Saved().startRel.right, gMasterConfig->startRel.right);
-
-    // A move past the right edge stores values beyond 1.
-    gMasterConfig->startRel = RelRect{0.25, 0.75, 0.25, 0.75};
-    Click("drag 300 200 660 200 4\nkey return\n");
-    EXPECT_DOUBLE_EQ(gMasterConfig->startRel.left, 540.0 / 720);
-    EXPECT_DOUBLE_EQ(gMasterConfig->startRel.right, 900.0 / 720);
-    EXPECT_DOUBLE_EQ(gMasterConfig->startRel.top, 0.25);
 
     // Keep proportions: a corner drag keeps the preview's shape.
     gMasterConfig->startRel = RelRect{0.25, 0.75, 0.25, 0.75};
@@ -266,14 +255,7 @@ TEST_F(ConfigDialog, WithNoFrameFromTheHostTheDialogOpensOnABlackPreview) {
 }
 
 TEST_F(ConfigDialog, CancelKeepsTheImageReferencesAlive) {
-    static const UInt8 pixels[4 * 4 * 4] = {};
-    CGColorSpaceRef space = CGColorSpaceCreateDeviceRGB();
-    CGDataProviderRef provider = CGDataProviderCreateWithData(nullptr, pixels, sizeof pixels, nullptr);
-    CGImageRef original = CGImageCreate(4, 4, 8, 32, 16, space, kCGImageAlphaPremultipliedFirst, provider,
-                                        nullptr, false, kCGRenderingIntentDefault);
-    CGDataProviderRelease(provider);
-    CGColorSpaceRelease(space);
-    ASSERT_NE(original, nullptr);
+    CGImageRef original = MakeImage(4, 4, PixRec{0, 0, 0, 0});
     gMasterConfig->theOriginalImage = original;
     RenderLineArt(gMasterConfig);
     CGImageRef rendered = gMasterConfig->theRendered;

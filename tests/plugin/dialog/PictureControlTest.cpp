@@ -2,9 +2,6 @@
 // disabled controls that leave the screen alone.
 #include "DialogSupport.h"
 
-#include "render/CGGlue.h"
-#include "render/pixelBuffers.h"
-
 #include <vector>
 
 using namespace dialogtest;
@@ -12,14 +9,6 @@ using namespace dialogtest;
 namespace {
 
 using PictureControl = ControlsWindow;
-
-CGImageRef SolidImage(SInt16 wid, SInt16 hig, RGBColor color) {
-    GWorldPtr gw = AllocateGWorld(wid, hig);
-    ClearGW(gw, color);
-    CGImageRef image = GWorld2CGImage(gw);
-    DisposeGWorld(gw);
-    return image;
-}
 
 const Px kRed{255, 255, 0, 0}, kCyan{255, 0, 255, 255};
 
@@ -50,7 +39,7 @@ TEST_F(PictureControl, NoImageDrawsAWhiteBoxWithABlackFrame) {
 // A wide image is fitted and centred with white above and below; pressed, the control is drawn
 // inverted, and plain again once released.
 TEST_F(PictureControl, WideImageIsFittedAndCentredAndInvertedWhilePressed) {
-    CGImageRef image = SolidImage(400, 200, RGBColor{0xFFFF, 0, 0});
+    CGImageRef image = MakeImage(400, 200, kRed);
     SetControl32BitValue(Control("Pict", 1), PictureValueForImage(image));
     EXPECT_EQ(PictureImageForValue(PictureValueForImage(image)), image);
     static const EventTypeSpec kDraw{kEventClassControl, kEventControlDraw};
