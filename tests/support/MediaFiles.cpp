@@ -68,13 +68,4 @@ int CountFrames(const std::string& path) {
     return r.status == 0 ? std::atoi(r.out.c_str()) : -1;
 }
 
-int CountAudioStreams(const std::string& path) {
-    RunResult r =
-        Run("ffprobe -v error -select_streams a -show_entries stream=index -of csv=p=0 '" + path + "'");
-    int n = 0;
-    for (char c : r.out)
-        n += c == '\n';
-    return n;
-}
-
 } // namespace mediafiles

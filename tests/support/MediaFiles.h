@@ -41,7 +41,5 @@ std::vector<std::uint8_t> DecodeArgb(const std::string& path);
 
 // Frames of the first video stream, counted by decoding.
 int CountFrames(const std::string& path);
-// Number of audio streams.
-int CountAudioStreams(const std::string& path);
 
 } // namespace mediafiles

@@ -66,8 +66,6 @@ class ScriptedHost {
     // Blit {opacity, src top, left, bottom, right, dst top, left, bottom, right} mixes as the
     // hosts do (hosts::BlitPixMaps), each byte becoming BlendByte(src, dst, opacity), and
     // refuses opacities outside 0..255 with kPluginBadParams.
-    // (src × opacity + dst × (255 − opacity) + 127) / 255 (integer division): 255 gives the
-    // source and 0 the destination exactly.
     static UInt8 BlendByte(UInt8 src, UInt8 dst, int opacity);
 
     // Blocks handed out by NewPtrClear and not yet given back, and DisposePtr calls
