@@ -15,10 +15,7 @@
 namespace {
 
 using mediafiles::RunResult;
-
-RunResult Umbrawash(const std::string& args) {
-    return mediafiles::Run(testpaths::Umbrawash() + " " + args, true);
-}
+using testpaths::RunUmbrawash;
 
 std::string Script(const std::string& name, const std::string& steps) {
     const std::string path = testing::TempDir() + name;
@@ -27,7 +24,7 @@ std::string Script(const std::string& name, const std::string& steps) {
 }
 
 nlohmann::json Settings() {
-    const RunResult run = Umbrawash("settings show --json");
+    const RunResult run = RunUmbrawash("settings show --json");
     EXPECT_EQ(run.status, 0) << run.out;
     return nlohmann::json::parse(run.out.substr(run.out.find('{')));
 }
@@ -47,8 +44,8 @@ TEST(ConfigureCli, OKSavesTheEditsAndCancelChangesNothing) {
     const std::string shots = testing::TempDir() + "configure-shots";
     std::filesystem::remove_all(shots);
     RunResult run =
-        Umbrawash("configure --frames 30 --script " +
-                  Script("cancel.txt", std::string(kEdits) + "key escape\n") + " --screenshots " + shots);
+        RunUmbrawash("configure --frames 30 --script " +
+                     Script("cancel.txt", std::string(kEdits) + "key escape\n") + " --screenshots " + shots);
     ASSERT_EQ(run.status, 0) << run.out;
     EXPECT_TRUE(std::filesystem::file_size(shots + "/opened.png") > 0);
     EXPECT_TRUE(std::filesystem::file_size(shots + "/edited.png") > 0);
@@ -56,8 +53,8 @@ TEST(ConfigureCli, OKSavesTheEditsAndCancelChangesNothing) {
     EXPECT_EQ(saved["green"], 100);
     EXPECT_EQ(saved["rect"]["right"], 1.0);
 
-    run =
-        Umbrawash("configure --frames 30 --script " + Script("ok.txt", std::string(kEdits) + "key return\n"));
+    run = RunUmbrawash("configure --frames 30 --script " +
+                       Script("ok.txt", std::string(kEdits) + "key return\n"));
     ASSERT_EQ(run.status, 0) << run.out;
     saved = Settings();
     EXPECT_EQ(saved["green"], 0);
@@ -68,10 +65,10 @@ TEST(ConfigureCli, OKSavesTheEditsAndCancelChangesNothing) {
 
 TEST(ConfigureCli, ScriptChecksThatFailAndBadUsageAreReported) {
     EXPECT_EQ(
-        Umbrawash("configure --script " + Script("bad.txt", "expect value Sldr 1 7\nkey escape\n")).status,
+        RunUmbrawash("configure --script " + Script("bad.txt", "expect value Sldr 1 7\nkey escape\n")).status,
         1);
-    EXPECT_EQ(Umbrawash("configure --script /nonexistent/steps.txt").status, 1);
-    EXPECT_EQ(Umbrawash("configure --start x").status, 2);
-    EXPECT_EQ(Umbrawash("configure a b").status, 2);
-    EXPECT_EQ(Umbrawash("configure --start 100000").status, 1);
+    EXPECT_EQ(RunUmbrawash("configure --script /nonexistent/steps.txt").status, 1);
+    EXPECT_EQ(RunUmbrawash("configure --start x").status, 2);
+    EXPECT_EQ(RunUmbrawash("configure a b").status, 2);
+    EXPECT_EQ(RunUmbrawash("configure --start 100000").status, 1);
 }

@@ -18,15 +18,12 @@
 #include <unistd.h>
 
 using mediafiles::TempDir;
+using testpaths::RunUmbrawash;
 
 namespace {
 
 constexpr int kW = 64, kH = 48;
 constexpr size_t kFrameBytes = size_t(kW) * kH * 4;
-
-mediafiles::RunResult Umbrawash(const std::string& args) {
-    return mediafiles::Run(testpaths::Umbrawash() + " " + args, true);
-}
 
 // Frames of moving test pattern in bgra FFV1, with an alpha that varies across the frame.
 std::string MakeLosslessInput(const TempDir& dir, int frames) {
@@ -83,9 +80,10 @@ TEST(RenderCli, EachRenderIsExactWithItsOwnSettingsAndLeavesTheSavedOnesByteIden
     ASSERT_TRUE(mediafiles::Ffmpeg("-i '" + in + "' '" + (dir / "in_%03d.png") + "'"));
     const std::string saved = std::string(std::getenv("XDG_CONFIG_HOME")) + "/zorlt-Prefs";
     const std::string other = dir / "other-prefs";
-    ASSERT_EQ(Umbrawash("settings set --red 40 --green 0 --blue 60 --rect 0,0.5,1,1").status, 0);
+    ASSERT_EQ(RunUmbrawash("settings set --red 40 --green 0 --blue 60 --rect 0,0.5,1,1").status, 0);
     ASSERT_TRUE(std::filesystem::copy_file(saved, other));
-    ASSERT_EQ(Umbrawash("settings set --red 25 --green 30 --blue 100 --rect 0.25,0.25,0.75,0.75").status, 0);
+    ASSERT_EQ(RunUmbrawash("settings set --red 25 --green 30 --blue 100 --rect 0.25,0.25,0.75,0.75").status,
+              0);
     const auto savedBytes = testsupport::ReadFileBytes(saved);
     const auto input = mediafiles::DecodeArgb(in);
     // Numbered PNG files are rendered from numbered PNG files, the rest from the FFV1 clip
@@ -116,17 +114,17 @@ TEST(RenderCli, EachRenderIsExactWithItsOwnSettingsAndLeavesTheSavedOnesByteIden
     EXPECT_FALSE(std::filesystem::exists(dir / "rect_009.png"));
     EXPECT_EQ(testsupport::ReadFileBytes(saved), savedBytes);
 
-    ASSERT_EQ(Umbrawash("placeholder '" + in + "' '" + (dir / "thumb.png") + "' --thumb 7").status, 0);
+    ASSERT_EQ(RunUmbrawash("placeholder '" + in + "' '" + (dir / "thumb.png") + "' --thumb 7").status, 0);
     const std::vector<uint8_t> frame7(input.end() - long(kFrameBytes), input.end());
     EXPECT_EQ(WrongBytes(frame7, mediafiles::DecodeArgb(dir / "thumb.png"), cases[0].effect), 0u);
 
     // A saved record the plug-in rejects stays as it is too; the render uses the defaults.
     testsupport::WriteFileBytes(saved, ForeignSettings(saved));
     const auto foreign = testsupport::ReadFileBytes(saved);
-    ASSERT_EQ(Umbrawash("render '" + in + "' '" + (dir / "defaults.mkv") + "' --lossless").status, 0);
+    ASSERT_EQ(RunUmbrawash("render '" + in + "' '" + (dir / "defaults.mkv") + "' --lossless").status, 0);
     EXPECT_EQ(WrongBytes(input, mediafiles::DecodeArgb(dir / "defaults.mkv"), oracle::EffectRec{}), 0u);
     EXPECT_EQ(testsupport::ReadFileBytes(saved), foreign);
-    EXPECT_EQ(Umbrawash("settings reset").status, 0);
+    EXPECT_EQ(RunUmbrawash("settings reset").status, 0);
 }
 
 // The encoders and containers that the output's name and the options choose, with every
@@ -150,7 +148,7 @@ TEST(RenderCli, EncodersKeepEveryFrameAndTheAudioAndImpossibleOnesFailBeforeAnyF
         {"proxy.mp4", "--proxy --start 2 --frames 3", "h264,yuv420p\n", 3},
     };
     for (const Case& c : cases) {
-        auto run = Umbrawash("render '" + in + "' '" + (dir / c.output) + "' " + c.flags);
+        auto run = RunUmbrawash("render '" + in + "' '" + (dir / c.output) + "' " + c.flags);
         ASSERT_EQ(run.status, 0) << run.out;
         // The plug-in's pass record and configuration copy went back; its master record stays.
         if (c.flags == "--debug-blocks") {
@@ -271,7 +269,7 @@ TEST(RenderCli, FailuresExitWithTheirStatusAndLeaveAnExistingOutputAsItWas) {
              Case{"placeholder '" + in + "' '" + (dir / "t.png") + "' --thumb 6", 1, "frame 6 is beyond"},
              Case{"placeholder '" + in + "' '" + (dir / "t.jpg") + "'", 2, "OUTPUT must be a .png file"},
          }) {
-        auto run = Umbrawash(c.args);
+        auto run = RunUmbrawash(c.args);
         EXPECT_EQ(run.status, c.status) << c.args << "\n" << run.out;
         EXPECT_NE(run.out.find(c.says), std::string::npos) << run.out;
     }
