@@ -101,7 +101,7 @@ class Frei0rFilter : public testing::Test {
 // Its description, its parameters' defaults (nothing saved), and values clamped as hosts
 // pass them on unchecked; sizes it cannot hold get no instance, and a null instance or frame
 // does nothing. The parameters' names and types are what the frei0r hosts' tests set them by.
-TEST_F(Frei0rFilter, DescribesItselfClampsItsParametersAndRefusesSizesItCannotHold) {
+TEST_F(Frei0rFilter, DescribesItselfClampsItsParametersAndStartsFromTheSavedSettings) {
     f0r_plugin_info_t info{};
     F0R(f0r_get_plugin_info)(&info);
     EXPECT_STREQ(info.name, "umbrawash");
@@ -139,24 +139,19 @@ TEST_F(Frei0rFilter, DescribesItselfClampsItsParametersAndRefusesSizesItCannotHo
     EXPECT_EQ(Get(nullptr, 0), -1.0);
     Render(nullptr, in);
     F0R(f0r_destruct)(nullptr);
-}
 
-// An instance starts from the saved configuration; its own parameters apply to its frames
-// only, and never reach the saved configuration that another frame may ask for.
-TEST_F(Frei0rFilter, StartsFromTheSavedConfigurationAndRendersItWhenAsked) {
+    // Once settings are saved a new instance starts from them (the filter reads them when it
+    // is first used, so it is loaded afresh); its own parameters apply to its frames only and
+    // never reach the saved ones, which it renders when asked.
     const Settings saved = {30, 50, 100, 0.25, 0.1, 0.75, 0.6};
-    ASSERT_EQ(
-        std::system(
-            (testpaths::Umbrawash() + " settings set --red 30 --green 50 --rect 0.25,0.1,0.75,0.6").c_str()),
-        0);
-    // The filter read the settings when it was first used; load it afresh.
+    const std::string set =
+        testpaths::Umbrawash() + " settings set --red 30 --green 50 --rect 0.25,0.1,0.75,0.6";
+    ASSERT_EQ(std::system(set.c_str()), 0);
     F0R(f0r_deinit)();
     ASSERT_EQ(F0R(f0r_init)(), 1);
-    f0r_instance_t inst = F0R(f0r_construct)(37, 23);
-    ASSERT_NE(inst, nullptr);
+    inst = F0R(f0r_construct)(37, 23);
     EXPECT_EQ(Params(inst), Values(saved));
-
-    auto in = RandomFrame(37, 23, 3);
+    in = RandomFrame(37, 23, 3);
     SetAll(inst, kDefaults);
     EXPECT_EQ(CountWrong(in, Render(inst, in), 37, 23, kDefaults), 0);
     Set(inst, 7, 1.0);
