@@ -117,13 +117,13 @@ TEST(VideoHost, FrameCallbacksCheckTheirArgumentsAndRecordMixedAudio) {
     GWorldPtr frame = nullptr;
     SInt16 volume = 0;
     void* cookie = nullptr;
-
-    EXPECT_EQ(procs.GetFrame(inst, 10, &frame, 72, 48, kDVHighQuality, &volume, &cookie),
-              kPluginCantGetNeededFrame);
-    EXPECT_EQ(procs.GetFrame(inst, -1, &frame, 72, 48, kDVHighQuality, &volume, &cookie),
-              kPluginCantGetNeededFrame);
-    EXPECT_EQ(procs.GetFrame(inst, 0, &frame, 0, 48, kDVHighQuality, &volume, &cookie), kPluginBadParams);
-    ASSERT_EQ(procs.GetFrame(inst, 4, &frame, 72, 48, kDVLowQuality, &volume, &cookie), kPluginOK);
+    auto get = [&](SInt32 index, SInt16 width) {
+        return procs.GetFrame(inst, index, &frame, width, 48, kDVLowQuality, &volume, &cookie);
+    };
+    EXPECT_EQ(get(10, 72), kPluginCantGetNeededFrame);
+    EXPECT_EQ(get(-1, 72), kPluginCantGetNeededFrame);
+    EXPECT_EQ(get(0, 0), kPluginBadParams);
+    ASSERT_EQ(get(4, 72), kPluginOK);
     Rect bounds;
     GetPortBounds(frame, &bounds);
     EXPECT_EQ(bounds.right, 72);
