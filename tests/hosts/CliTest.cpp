@@ -11,12 +11,8 @@
 
 using testpaths::RunUmbrawash;
 
-TEST(Cli, InfoDescribesTheBundleAsAFilterInTextAndJson) {
-    auto run = RunUmbrawash("info");
-    ASSERT_EQ(run.status, 0) << run.out;
-    EXPECT_NE(run.out.find("com.quorvel.vantrel.umbrawash"), std::string::npos);
-    EXPECT_NE(run.out.find("filter (105)"), std::string::npos);
-    run = RunUmbrawash("info --json --bundle " + testpaths::Bundle());
+TEST(Cli, InfoDescribesTheBundleAsAFilter) {
+    auto run = RunUmbrawash("info --json --bundle " + testpaths::Bundle());
     ASSERT_EQ(run.status, 0) << run.out;
     auto doc = nlohmann::json::parse(run.out);
     EXPECT_EQ(doc["bundle"], "com.quorvel.vantrel.umbrawash");
@@ -83,13 +79,9 @@ TEST(Cli, SettingsSetAndResetChangeTheSavedOnesAndBadValuesChangeNothing) {
               0);
     ASSERT_EQ(RunUmbrawash("settings set --blue 5").status, 0);
     show = ShowSettings();
-    const nlohmann::json set = {{"saved", true},
-                                {"red", 30},
-                                {"green", 0},
-                                {"blue", 5},
-                                {"standard", "hd"},
-                                {"keepProportions", true},
-                                {"rect", {{"left", 0.25}, {"top", 0.5}, {"right", 0.75}, {"bottom", 1.0}}}};
+    const auto set =
+        nlohmann::json::parse(R"({"saved": true, "red": 30, "green": 0, "blue": 5, "standard": "hd",
+        "keepProportions": true, "rect": {"left": 0.25, "top": 0.5, "right": 0.75, "bottom": 1.0}})");
     for (const auto& [key, value] : set.items())
         EXPECT_EQ(show[key], value) << key;
     EXPECT_NE(RunUmbrawash("settings show").out.find("red                30 %"), std::string::npos);

@@ -143,10 +143,7 @@ static void Render(HYPluginMainProc entry, HYProcs* procs, GWorldPtr output) {
 }
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        fprintf(stderr, "usage: header_host BUNDLE_DIR\n");
-        return 2;
-    }
+    if (argc != 2) return 2;
     char library[PATH_MAX];
     snprintf(library, sizeof library, "%s/Contents/Linux/Umbrawash.so", argv[1]);
     void* handle = dlopen(library, RTLD_NOW);

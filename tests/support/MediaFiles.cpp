@@ -55,6 +55,12 @@ bool Ffmpeg(const std::string& args) {
     return Run("ffmpeg -nostdin -v error -y " + args).status == 0;
 }
 
+bool MakeClip(const std::string& path, int frames, const std::string& options, const std::string& pattern) {
+    return Ffmpeg("-f lavfi -i " + pattern + "=s=64x48:r=25 -f lavfi -i sine=f=440:r=44100 -frames:v " +
+                  std::to_string(frames) + " -t " + std::to_string(frames / 25.0 + 0.2) + " " + options +
+                  " '" + path + "'");
+}
+
 std::vector<std::uint8_t> DecodeArgb(const std::string& path) {
     std::string out = Run("ffmpeg -nostdin -v error -i '" + path + "' -f rawvideo -pix_fmt argb -").out;
     return std::vector<std::uint8_t>(out.begin(), out.end());

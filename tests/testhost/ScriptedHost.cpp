@@ -1,7 +1,6 @@
 #include "ScriptedHost.h"
 
 #include "common/Blit.h"
-#include "common/BundleLoader.h"
 #include "common/HostProcs.h"
 
 #include "EffectOracle.h"
@@ -168,17 +167,8 @@ UInt8 ScriptedHost::BlendByte(UInt8 src, UInt8 dst, int opacity) {
     return oracle::Blend(src, dst, opacity);
 }
 
-bool ScriptedHost::OpenBundleResources(const std::string& bundleDir) {
-    std::string error;
-    return hosts::OpenBundleResources(bundleDir, bundleResourceFiles, error);
-}
-
 ScriptedHost* ScriptedHost::Current() {
     return gCurrentHost;
-}
-
-HYPluginParams ScriptedHost::MakeParams(HYPluginSelector selector) {
-    return hosts::MakeParams(&procs, this, selector);
 }
 
 std::vector<HostCall> ScriptedHost::CallsOf(const std::string& name) const {

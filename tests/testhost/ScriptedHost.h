@@ -6,6 +6,8 @@
 // callbacks carry no instance and reach it through that.
 #pragma once
 
+#include "common/BundleLoader.h"
+#include "common/HostProcs.h"
 #include "HYPlugin.h"
 
 #include <array>
@@ -34,7 +36,7 @@ class ScriptedHost {
     ScriptedHost& operator=(const ScriptedHost&) = delete;
 
     // A zeroed parameter block for this host with the given selector and interface version 4.
-    HYPluginParams MakeParams(HYPluginSelector selector);
+    HYPluginParams MakeParams(HYPluginSelector selector) { return hosts::MakeParams(&procs, this, selector); }
 
     // Calls of one callback, in order.
     std::vector<HostCall> CallsOf(const std::string& name) const;
@@ -77,7 +79,10 @@ class ScriptedHost {
 
     // Opens the bundle's resource files into the resource chain, as a host does before it
     // calls the plug-in (tests pass testpaths::Bundle()); they are closed again with the host.
-    bool OpenBundleResources(const std::string& bundleDir);
+    bool OpenBundleResources(const std::string& bundleDir) {
+        std::string error;
+        return hosts::OpenBundleResources(bundleDir, bundleResourceFiles, error);
+    }
     const std::vector<SInt16>& BundleResourceFiles() const { return bundleResourceFiles; }
 
   private:

