@@ -46,12 +46,6 @@ TEST(Cli, UsageErrorsSayWhatIsWrongAndPointToTheHelp) {
                   std::string::npos)
             << run.out;
     }
-    // Every command has help.
-    for (std::string command : {"", "info", "settings", "configure", "render", "placeholder", "join"}) {
-        auto run = RunUmbrawash(command + " --help");
-        EXPECT_EQ(run.status, 0) << command;
-        EXPECT_NE(run.out.find("usage: umbrawash " + command), std::string::npos) << command;
-    }
 }
 
 namespace {
@@ -72,7 +66,6 @@ TEST(Cli, SettingsSetAndResetChangeTheSavedOnesAndBadValuesChangeNothing) {
     std::remove(PrefsFile().c_str());
     auto show = ShowSettings();
     EXPECT_EQ(show["saved"], false);
-    EXPECT_EQ(show["path"], PrefsFile());
     ASSERT_EQ(RunUmbrawash("settings set --red 30 --green 0 --blue 100 --rect 0.25,0.5,0.75,1 --standard hd "
                            "--keep-proportions yes")
                   .status,

@@ -18,15 +18,13 @@
 namespace testhost {
 
 namespace {
-ScriptedHost* gCurrentHost = nullptr;
-
 std::int64_t Addr(const void* p) {
     return std::int64_t(reinterpret_cast<std::intptr_t>(p));
 }
 } // namespace
 
 struct HostCallbacks {
-    static ScriptedHost& Host() { return *gCurrentHost; }
+    static ScriptedHost& Host() { return *ScriptedHost::current; }
     static ScriptedHost& Host(void* instance) { return *static_cast<ScriptedHost*>(instance); }
 
     // Records the call and answers the failure set for its callback, or kPluginOK.
@@ -136,8 +134,8 @@ ScriptedHost::ScriptedHost(HostMemory hostMemory) : procs(hosts::MakeDefaultProc
     procs.MixAudio = HostCallbacks::MixAudio;
     procs.Blit = HostCallbacks::Blit;
     procs.ReleaseFilterInfo = HostCallbacks::ReleaseFilterInfo;
-    previous = gCurrentHost;
-    gCurrentHost = this;
+    previous = current;
+    current = this;
 }
 
 ScriptedHost::~ScriptedHost() {
@@ -145,7 +143,7 @@ ScriptedHost::~ScriptedHost() {
         if (frame) DisposeGWorld(frame);
     for (SInt16 refNum : bundleResourceFiles)
         CloseResFile(refNum);
-    gCurrentHost = previous;
+    current = previous;
 }
 
 std::array<UInt8, 4> ScriptedHost::PatternPixel(SInt32 frameIndex, int x, int y) {
@@ -165,10 +163,6 @@ void ScriptedHost::FillPattern(SInt32 frameIndex, GWorldPtr frame) {
 
 UInt8 ScriptedHost::BlendByte(UInt8 src, UInt8 dst, int opacity) {
     return oracle::Blend(src, dst, opacity);
-}
-
-ScriptedHost* ScriptedHost::Current() {
-    return gCurrentHost;
 }
 
 std::vector<HostCall> ScriptedHost::CallsOf(const std::string& name) const {

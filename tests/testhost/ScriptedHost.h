@@ -75,7 +75,7 @@ class ScriptedHost {
     size_t LiveBlocks() const { return blocks.size(); }
     size_t StrayDisposals() const { return strayDisposals; }
 
-    static ScriptedHost* Current();
+    static ScriptedHost* Current() { return current; }
 
     // Opens the bundle's resource files into the resource chain, as a host does before it
     // calls the plug-in (tests pass testpaths::Bundle()); they are closed again with the host.
@@ -94,6 +94,7 @@ class ScriptedHost {
     std::intptr_t nextCookie = 1;
     std::map<std::intptr_t, GWorldPtr> outstanding;
     std::map<std::array<SInt32, 3>, GWorldPtr> frames; // by index, width, height
+    inline static ScriptedHost* current = nullptr;
     ScriptedHost* previous = nullptr;
     std::vector<SInt16> bundleResourceFiles;
 };
