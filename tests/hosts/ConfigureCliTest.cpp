@@ -8,7 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -22,12 +21,6 @@ std::string Script(const std::string& name, const std::string& steps) {
     const std::string path = testing::TempDir() + name;
     std::ofstream(path) << steps;
     return path;
-}
-
-nlohmann::json Settings() {
-    const RunResult run = RunUmbrawash("settings show --json");
-    EXPECT_EQ(run.status, 0) << run.out;
-    return nlohmann::json::parse(run.out.substr(run.out.find('{')));
 }
 
 // NTSC dialog: the green slider's left end at (766, 134); the preview's bottom-right handle
@@ -50,7 +43,7 @@ TEST(ConfigureCli, CancelChangesNothingAndFailedChecksAreReported) {
     ASSERT_EQ(run.status, 0) << run.out;
     EXPECT_TRUE(std::filesystem::file_size(shots + "/opened.png") > 0);
     EXPECT_TRUE(std::filesystem::file_size(shots + "/edited.png") > 0);
-    nlohmann::json saved = Settings();
+    const nlohmann::json saved = nlohmann::json::parse(RunUmbrawash("settings show --json").out);
     EXPECT_EQ(saved["green"], 100);
     EXPECT_EQ(saved["rect"]["right"], 1.0);
 

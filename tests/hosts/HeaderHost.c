@@ -119,16 +119,15 @@ static HYPluginParams NewParams(HYProcs* procs) {
     return params;
 }
 
-static void Describe(HYPluginMainProc entry, HYProcs* procs) {
+/* Describes, renders a pass of three frames and presses the button. */
+static void Drive(HYPluginMainProc entry, HYProcs* procs, GWorldPtr output) {
     HYPluginParams params = NewParams(procs);
     Check(Call(entry, &params, kPlugGetInfo) == kPluginOK, "kPlugGetInfo fails");
     Check(params.getInfo.pluginType == kPluginFilterType, "not a filter");
     Check(params.getInfo3.buttonTitle[0] != 0 && params.getInfo2.filterSliders[0].label[0] != 0,
           "the button title or a slider label is empty");
-}
 
-static void Render(HYPluginMainProc entry, HYProcs* procs, GWorldPtr output) {
-    HYPluginParams params = NewParams(procs);
+    params = NewParams(procs);
     params.frame = output;
     params.frameRect = (Rect){0, 0, kHeight, kWidth};
     params.frameCount = 3;
@@ -163,8 +162,7 @@ int main(int argc, char** argv) {
     GWorldPtr output = NULL;
     if (NewGWorld(&output, 32, &bounds, NULL, NULL, 0) != noErr) return 1;
 
-    Describe(entry, &procs);
-    Render(entry, &procs, output);
+    Drive(entry, &procs, output);
     DisposeGWorld(output);
     return lgFailures == 0 ? 0 : 1;
 }

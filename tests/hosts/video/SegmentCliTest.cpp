@@ -25,11 +25,11 @@ std::string FrameChecksums(const std::string& path, const std::string& streams =
     return mediafiles::Run("ffmpeg -nostdin -v error -i '" + path + "' " + streams + " -f framemd5 -").out;
 }
 
-// ffprobe's values of one entry of the video frames, one per line.
-std::string VideoFrames(const std::string& path, const std::string& entry) {
-    return mediafiles::Run("ffprobe -v error -select_streams v -show_entries frame=" + entry +
-                           " -of default=nw=1:nk=1 '" + path + "'")
-        .out;
+// The video frames' presentation times, one a line.
+std::string FrameTimes(const std::string& path) {
+    const std::string probe =
+        "ffprobe -v error -select_streams v -show_entries frame=pts -of default=nw=1:nk=1 '";
+    return mediafiles::Run(probe + path + "'").out;
 }
 
 int64_t ModifiedNs(const std::string& path) {
@@ -67,9 +67,9 @@ TEST(SegmentCli, SegmentsJoinIntoTheOneProcessRenderFrameByFrame) {
     // H.264: the same frames at the same times, a key frame where each segment starts.
     ASSERT_EQ(RunUmbrawash("render " + clip + "'" + (dir / "one.mp4") + "' --jobs 1" + fades).status, 0);
     ASSERT_EQ(RunUmbrawash("render " + clip + "'" + (dir / "three.mp4") + "' --jobs 3" + fades).status, 0);
-    const std::string times = VideoFrames(dir / "one.mp4", "pts");
+    const std::string times = FrameTimes(dir / "one.mp4");
     EXPECT_EQ(std::count(times.begin(), times.end(), '\n'), 12);
-    EXPECT_EQ(VideoFrames(dir / "three.mp4", "pts"), times);
+    EXPECT_EQ(FrameTimes(dir / "three.mp4"), times);
     auto keys =
         mediafiles::Run("ffprobe -v error -select_streams v -show_entries packet=pts,flags -of csv=p=0 '" +
                         (dir / "three.mp4") + "' | grep K | cut -d, -f1")
