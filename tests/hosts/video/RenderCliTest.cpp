@@ -8,11 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -234,7 +234,10 @@ TEST(RenderCli, FailuresExitWithTheirStatusAndLeaveAnExistingOutputAsItWas) {
         auto run = RunUmbrawash(c.args);
         EXPECT_EQ(run.status, c.status) << c.args << "\n" << run.out;
         EXPECT_NE(run.out.find(c.says), std::string::npos) << run.out;
-        EXPECT_TRUE(c.status == 3 || !std::regex_search(run.out, std::regex("(^|\n)[0-9]+\n"))) << run.out;
+        const std::string lines = "\n" + run.out; // no line of progress: none starts with a digit
+        auto progress = [](char a, char b) { return a == '\n' && b >= '0' && b <= '9'; };
+        EXPECT_TRUE(c.status == 3 || std::adjacent_find(lines.begin(), lines.end(), progress) == lines.end())
+            << run.out;
     }
     EXPECT_EQ(dir.Files(), (std::vector<std::string>{"in.mkv", "out.mkv", "seq_01.png", "seq_02.png",
                                                      "seq_03.png", "seq_04.png", "seq_05.png", "seq_06.png",

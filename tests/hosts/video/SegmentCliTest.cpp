@@ -8,7 +8,6 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -33,9 +32,7 @@ std::string FrameTimes(const std::string& path) {
 }
 
 int64_t ModifiedNs(const std::string& path) {
-    struct stat s {};
-    if (stat(path.c_str(), &s) != 0) return -1;
-    return int64_t(s.st_mtim.tv_sec) * 1000000000 + s.st_mtim.tv_nsec;
+    return std::filesystem::last_write_time(path).time_since_epoch().count();
 }
 
 TEST(SegmentCli, SegmentsJoinIntoTheOneProcessRenderFrameByFrame) {
