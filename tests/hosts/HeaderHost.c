@@ -21,13 +21,11 @@ enum { kWidth = 8, kHeight = 4 };
 
 static int lgFailures = 0;
 
-#define CHECK(condition, what)                                                                               \
-    do {                                                                                                     \
-        if (!(condition)) {                                                                                  \
-            ++lgFailures;                                                                                    \
-            fprintf(stderr, "header_host: %s (line %d)\n", what, __LINE__);                                  \
-        }                                                                                                    \
-    } while (0)
+static void Check(int condition, const char* what) {
+    if (condition) return;
+    ++lgFailures;
+    fprintf(stderr, "header_host: %s\n", what);
+}
 
 static Ptr HostNewPtrClear(SInt32 byteCount) {
     return calloc(1, byteCount > 0 ? (size_t)byteCount : 1);
@@ -112,40 +110,39 @@ static int Call(HYPluginMainProc entry, HYPluginParams* params, HYPluginSelector
     return entry(selector, params);
 }
 
-static void Describe(HYPluginMainProc entry, HYProcs* procs) {
+/* A zeroed parameter block of interface version 4 with the host's callbacks. */
+static HYPluginParams NewParams(HYProcs* procs) {
     HYPluginParams params;
     memset(&params, 0, sizeof params);
     params.interfaceVersion = 4;
     params.procs = procs;
-    CHECK(Call(entry, &params, kPlugGetInfo) == kPluginOK, "kPlugGetInfo fails");
-    CHECK(params.getInfo.pluginType == kPluginFilterType, "not a filter");
-    CHECK(params.getInfo3.buttonTitle[0] != 0 && params.getInfo2.filterSliders[0].label[0] != 0,
-          "the button title or a slider label is empty");
+    return params;
 }
 
-static void Render(HYPluginMainProc entry, HYProcs* procs, GWorldPtr output) {
-    HYPluginParams params;
-    memset(&params, 0, sizeof params);
-    params.interfaceVersion = 4;
-    params.procs = procs;
+/* Describes, renders a pass of three frames and presses the button. */
+static void Drive(HYPluginMainProc entry, HYProcs* procs, GWorldPtr output) {
+    HYPluginParams params = NewParams(procs);
+    Check(Call(entry, &params, kPlugGetInfo) == kPluginOK, "kPlugGetInfo fails");
+    Check(params.getInfo.pluginType == kPluginFilterType, "not a filter");
+    Check(params.getInfo3.buttonTitle[0] != 0 && params.getInfo2.filterSliders[0].label[0] != 0,
+          "the button title or a slider label is empty");
+
+    params = NewParams(procs);
     params.frame = output;
     params.frameRect = (Rect){0, 0, kHeight, kWidth};
     params.frameCount = 3;
-    CHECK(Call(entry, &params, kPlugInitialize) == kPluginOK, "kPlugInitialize fails");
+    Check(Call(entry, &params, kPlugInitialize) == kPluginOK, "kPlugInitialize fails");
     for (int f = 0; f < 3; ++f) {
         params.renderFrame = f;
-        CHECK(Call(entry, &params, kPlugDoFrame) == kPluginOK, "kPlugDoFrame fails");
-        CHECK(PixelAt(GetGWorldPixMap(output), 3, 1)[1] == 255 - (10 * f + 3), "a rendered frame differs");
+        Check(Call(entry, &params, kPlugDoFrame) == kPluginOK, "kPlugDoFrame fails");
+        Check(PixelAt(GetGWorldPixMap(output), 3, 1)[1] == 255 - (10 * f + 3), "a rendered frame differs");
     }
-    CHECK(Call(entry, &params, kPlugTerminate) == kPluginOK && params.clientData == NULL, "kPlugTerminate");
-    CHECK(Call(entry, &params, kPlugCustomButtonClick) == kPluginOK, "kPlugCustomButtonClick fails");
+    Check(Call(entry, &params, kPlugTerminate) == kPluginOK && params.clientData == NULL, "kPlugTerminate");
+    Check(Call(entry, &params, kPlugCustomButtonClick) == kPluginOK, "kPlugCustomButtonClick fails");
 }
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        fprintf(stderr, "usage: header_host BUNDLE_DIR\n");
-        return 2;
-    }
+    if (argc != 2) return 2;
     char library[PATH_MAX];
     snprintf(library, sizeof library, "%s/Contents/Linux/Umbrawash.so", argv[1]);
     void* handle = dlopen(library, RTLD_NOW);
@@ -154,21 +151,18 @@ int main(int argc, char** argv) {
         fprintf(stderr, "header_host: cannot load %s or its resources\n", argv[1]);
         return 1;
     }
-    HYProcs procs;
-    memset(&procs, 0, sizeof procs);
-    procs.NewPtrClear = HostNewPtrClear;
-    procs.DisposePtr = HostDisposePtr;
-    procs.GetFrame = HostGetFrame;
-    procs.ReleaseFrame = HostReleaseFrame;
-    procs.MixAudio = HostMixAudio;
-    procs.GetFilterInfo = HostGetFilterInfo;
-    procs.ReleaseFilterInfo = HostReleaseFilterInfo;
+    HYProcs procs = {.NewPtrClear = HostNewPtrClear,
+                     .DisposePtr = HostDisposePtr,
+                     .GetFrame = HostGetFrame,
+                     .ReleaseFrame = HostReleaseFrame,
+                     .MixAudio = HostMixAudio,
+                     .GetFilterInfo = HostGetFilterInfo,
+                     .ReleaseFilterInfo = HostReleaseFilterInfo};
     Rect bounds = {0, 0, kHeight, kWidth};
     GWorldPtr output = NULL;
     if (NewGWorld(&output, 32, &bounds, NULL, NULL, 0) != noErr) return 1;
 
-    Describe(entry, &procs);
-    Render(entry, &procs, output);
+    Drive(entry, &procs, output);
     DisposeGWorld(output);
     return lgFailures == 0 ? 0 : 1;
 }

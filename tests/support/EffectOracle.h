@@ -1,5 +1,6 @@
 // The effect's arithmetic written out plainly, as the expectation every test compares with:
-// the channel formula in double precision, the rectangle's pixel edges, and a fade's opacity.
+// the channel formula in double precision, the rectangle's pixel edges, a fade's opacity, and
+// the host's mix that lays one frame over another.
 // Nothing here calls the plug-in, so a fault in its code cannot hide in the oracle too.
 #pragma once
 
@@ -59,6 +60,11 @@ inline int FadeOpacity(int renderFrame, int frameCount, int fadeIn, int fadeOut)
     else
         return -1;
     return int(std::clamp((1.0 - percent) * 255.0, 0.0, 255.0));
+}
+
+// A byte of src laid over dst at opacity 0..255, rounded to nearest: 255 gives src and 0 dst.
+inline std::uint8_t Blend(int src, int dst, int opacity) {
+    return std::uint8_t((src * opacity + dst * (255 - opacity) + 127) / 255);
 }
 
 } // namespace oracle

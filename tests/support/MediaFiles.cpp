@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <sys/wait.h>
 
 namespace mediafiles {
@@ -46,13 +46,17 @@ std::vector<std::string> TempDir::Files() const {
 
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 bool Ffmpeg(const std::string& args) {
     return Run("ffmpeg -nostdin -v error -y " + args).status == 0;
+}
+
+bool MakeClip(const std::string& path, int frames, const std::string& options, const std::string& pattern) {
+    return Ffmpeg("-f lavfi -i " + pattern + "=s=64x48:r=25 -f lavfi -i sine=f=440:r=44100 -frames:v " +
+                  std::to_string(frames) + " -t " + std::to_string(frames / 25.0 + 0.2) + " " + options +
+                  " '" + path + "'");
 }
 
 std::vector<std::uint8_t> DecodeArgb(const std::string& path) {
@@ -66,15 +70,6 @@ int CountFrames(const std::string& path) {
             "-of csv=p=0 '" +
             path + "'");
     return r.status == 0 ? std::atoi(r.out.c_str()) : -1;
-}
-
-int CountAudioStreams(const std::string& path) {
-    RunResult r =
-        Run("ffprobe -v error -select_streams a -show_entries stream=index -of csv=p=0 '" + path + "'");
-    int n = 0;
-    for (char c : r.out)
-        n += c == '\n';
-    return n;
 }
 
 } // namespace mediafiles

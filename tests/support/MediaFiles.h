@@ -36,12 +36,15 @@ std::string ReadAll(const std::string& path);
 // ffmpeg with the given arguments (quiet, overwriting); true when it succeeded.
 bool Ffmpeg(const std::string& args);
 
+// A clip of 64 x 48 pixels at 25 frames a second: `frames` frames of the lavfi source
+// `pattern` and a tone, written with the given output options; true when ffmpeg succeeded.
+bool MakeClip(const std::string& path, int frames, const std::string& options,
+              const std::string& pattern = "testsrc2");
+
 // All frames of a video (or image sequence) as 32-bit A,R,G,B pixels, frame after frame.
 std::vector<std::uint8_t> DecodeArgb(const std::string& path);
 
 // Frames of the first video stream, counted by decoding.
 int CountFrames(const std::string& path);
-// Number of audio streams.
-int CountAudioStreams(const std::string& path);
 
 } // namespace mediafiles

@@ -1,9 +1,9 @@
 #include "ScriptedHost.h"
 
 #include "common/Blit.h"
-#include "common/BundleLoader.h"
 #include "common/HostProcs.h"
 
+#include "EffectOracle.h"
 #include "GuardedBlocks.h"
 
 #include "toolbox/MacMemory.h"
@@ -18,22 +18,20 @@
 namespace testhost {
 
 namespace {
-ScriptedHost* gCurrentHost = nullptr;
-
 std::int64_t Addr(const void* p) {
     return std::int64_t(reinterpret_cast<std::intptr_t>(p));
 }
 } // namespace
 
 struct HostCallbacks {
-    static ScriptedHost& Host() { return *gCurrentHost; }
+    static ScriptedHost& Host() { return *ScriptedHost::current; }
     static ScriptedHost& Host(void* instance) { return *static_cast<ScriptedHost*>(instance); }
 
-    static bool Failing(ScriptedHost& h, const char* name, HYPluginResult& result) {
-        auto it = h.failures.find(name);
-        if (it == h.failures.end()) return false;
-        result = it->second;
-        return true;
+    // Records the call and answers the failure set for its callback, or kPluginOK.
+    static HYPluginResult Record(ScriptedHost& h, HostCall call) {
+        auto it = h.failures.find(call.name);
+        h.calls.push_back(std::move(call));
+        return it == h.failures.end() ? HYPluginResult(kPluginOK) : it->second;
     }
 
     static Ptr Allocate(ScriptedHost& h, SInt32 byteCount) {
@@ -75,9 +73,8 @@ struct HostCallbacks {
                                    SInt16 height, HYRefDVQuality quality, SInt16* outVolume,
                                    void** outCookie) {
         ScriptedHost& h = Host(instance);
-        HostCall& call = h.calls.emplace_back(HostCall{"GetFrame", {frameIndex, width, height, quality, 0}});
-        HYPluginResult result = kPluginOK;
-        if (Failing(h, "GetFrame", result)) return result;
+        if (HYPluginResult failure = Record(h, {"GetFrame", {frameIndex, width, height, quality, 0}}))
+            return failure;
         if (!outFrame || !outCookie) return kPluginBadParams;
         GWorldPtr& frame = h.frames[{frameIndex, width, height}];
         if (!frame) {
@@ -87,7 +84,7 @@ struct HostCallbacks {
         }
         std::intptr_t cookie = h.nextCookie++;
         h.outstanding[cookie] = frame;
-        call.args[4] = cookie;
+        h.calls.back().args[4] = cookie;
         *outFrame = frame;
         *outCookie = reinterpret_cast<void*>(cookie);
         if (outVolume) *outVolume = 100;
@@ -96,29 +93,21 @@ struct HostCallbacks {
 
     static HYPluginResult ReleaseFrame(void* instance, void* cookie) {
         ScriptedHost& h = Host(instance);
-        h.calls.push_back({"ReleaseFrame", {Addr(cookie)}});
         h.outstanding.erase(reinterpret_cast<std::intptr_t>(cookie));
-        HYPluginResult result = kPluginOK;
-        Failing(h, "ReleaseFrame", result);
-        return result;
+        return Record(h, {"ReleaseFrame", {Addr(cookie)}});
     }
 
     static HYPluginResult MixAudio(void* instance, void* cookie, SInt32 level) {
-        ScriptedHost& h = Host(instance);
-        h.calls.push_back({"MixAudio", {Addr(cookie), level}});
-        HYPluginResult result = kPluginOK;
-        Failing(h, "MixAudio", result);
-        return result;
+        return Record(Host(instance), {"MixAudio", {Addr(cookie), level}});
     }
 
     static HYPluginResult Blit(PixMapHandle src, PixMapHandle dst, const Rect* srcRect, const Rect* dstRect,
                                SInt16 opacity) {
-        ScriptedHost& h = Host();
         Rect s = srcRect ? *srcRect : Rect{}, d = dstRect ? *dstRect : Rect{};
-        h.calls.push_back(
-            {"Blit", {opacity, s.top, s.left, s.bottom, s.right, d.top, d.left, d.bottom, d.right}});
-        HYPluginResult result = kPluginOK;
-        if (Failing(h, "Blit", result)) return result;
+        if (HYPluginResult failure = Record(
+                Host(),
+                {"Blit", {opacity, s.top, s.left, s.bottom, s.right, d.top, d.left, d.bottom, d.right}}))
+            return failure;
         // The plug-in never sends an opacity outside 0..255, which the host would take as the nearer end.
         if (opacity < 0 || opacity > 255) return kPluginBadParams;
         return hosts::BlitPixMaps(src, dst, srcRect, dstRect, opacity);
@@ -126,19 +115,13 @@ struct HostCallbacks {
 
     static HYPluginResult GetFilterInfo(void* instance, HYPluginFilterInfo** outInfo) {
         ScriptedHost& h = Host(instance);
-        h.calls.push_back({"GetFilterInfo", {Addr(instance)}});
-        HYPluginResult result = kPluginOK;
-        if (Failing(h, "GetFilterInfo", result)) return result;
+        if (HYPluginResult failure = Record(h, {"GetFilterInfo", {Addr(instance)}})) return failure;
         if (outInfo) *outInfo = &h.filterInfo;
         return kPluginOK;
     }
 
     static HYPluginResult ReleaseFilterInfo(void* instance, HYPluginFilterInfo* info) {
-        ScriptedHost& h = Host(instance);
-        h.calls.push_back({"ReleaseFilterInfo", {Addr(info)}});
-        HYPluginResult result = kPluginOK;
-        Failing(h, "ReleaseFilterInfo", result);
-        return result;
+        return Record(Host(instance), {"ReleaseFilterInfo", {Addr(info)}});
     }
 };
 
@@ -151,8 +134,8 @@ ScriptedHost::ScriptedHost(HostMemory hostMemory) : procs(hosts::MakeDefaultProc
     procs.MixAudio = HostCallbacks::MixAudio;
     procs.Blit = HostCallbacks::Blit;
     procs.ReleaseFilterInfo = HostCallbacks::ReleaseFilterInfo;
-    previous = gCurrentHost;
-    gCurrentHost = this;
+    previous = current;
+    current = this;
 }
 
 ScriptedHost::~ScriptedHost() {
@@ -160,7 +143,7 @@ ScriptedHost::~ScriptedHost() {
         if (frame) DisposeGWorld(frame);
     for (SInt16 refNum : bundleResourceFiles)
         CloseResFile(refNum);
-    gCurrentHost = previous;
+    current = previous;
 }
 
 std::array<UInt8, 4> ScriptedHost::PatternPixel(SInt32 frameIndex, int x, int y) {
@@ -179,20 +162,7 @@ void ScriptedHost::FillPattern(SInt32 frameIndex, GWorldPtr frame) {
 }
 
 UInt8 ScriptedHost::BlendByte(UInt8 src, UInt8 dst, int opacity) {
-    return UInt8((src * opacity + dst * (255 - opacity) + 127) / 255);
-}
-
-bool ScriptedHost::OpenBundleResources(const std::string& bundleDir) {
-    std::string error;
-    return hosts::OpenBundleResources(bundleDir, bundleResourceFiles, error);
-}
-
-ScriptedHost* ScriptedHost::Current() {
-    return gCurrentHost;
-}
-
-HYPluginParams ScriptedHost::MakeParams(HYPluginSelector selector) {
-    return hosts::MakeParams(&procs, this, selector);
+    return oracle::Blend(src, dst, opacity);
 }
 
 std::vector<HostCall> ScriptedHost::CallsOf(const std::string& name) const {

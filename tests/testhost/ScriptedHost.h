@@ -6,6 +6,8 @@
 // callbacks carry no instance and reach it through that.
 #pragma once
 
+#include "common/BundleLoader.h"
+#include "common/HostProcs.h"
 #include "HYPlugin.h"
 
 #include <array>
@@ -34,7 +36,7 @@ class ScriptedHost {
     ScriptedHost& operator=(const ScriptedHost&) = delete;
 
     // A zeroed parameter block for this host with the given selector and interface version 4.
-    HYPluginParams MakeParams(HYPluginSelector selector);
+    HYPluginParams MakeParams(HYPluginSelector selector) { return hosts::MakeParams(&procs, this, selector); }
 
     // Calls of one callback, in order.
     std::vector<HostCall> CallsOf(const std::string& name) const;
@@ -66,8 +68,6 @@ class ScriptedHost {
     // Blit {opacity, src top, left, bottom, right, dst top, left, bottom, right} mixes as the
     // hosts do (hosts::BlitPixMaps), each byte becoming BlendByte(src, dst, opacity), and
     // refuses opacities outside 0..255 with kPluginBadParams.
-    // (src × opacity + dst × (255 − opacity) + 127) / 255 (integer division): 255 gives the
-    // source and 0 the destination exactly.
     static UInt8 BlendByte(UInt8 src, UInt8 dst, int opacity);
 
     // Blocks handed out by NewPtrClear and not yet given back, and DisposePtr calls
@@ -75,11 +75,14 @@ class ScriptedHost {
     size_t LiveBlocks() const { return blocks.size(); }
     size_t StrayDisposals() const { return strayDisposals; }
 
-    static ScriptedHost* Current();
+    static ScriptedHost* Current() { return current; }
 
     // Opens the bundle's resource files into the resource chain, as a host does before it
     // calls the plug-in (tests pass testpaths::Bundle()); they are closed again with the host.
-    bool OpenBundleResources(const std::string& bundleDir);
+    bool OpenBundleResources(const std::string& bundleDir) {
+        std::string error;
+        return hosts::OpenBundleResources(bundleDir, bundleResourceFiles, error);
+    }
     const std::vector<SInt16>& BundleResourceFiles() const { return bundleResourceFiles; }
 
   private:
@@ -91,6 +94,7 @@ class ScriptedHost {
     std::intptr_t nextCookie = 1;
     std::map<std::intptr_t, GWorldPtr> outstanding;
     std::map<std::array<SInt32, 3>, GWorldPtr> frames; // by index, width, height
+    inline static ScriptedHost* current = nullptr;
     ScriptedHost* previous = nullptr;
     std::vector<SInt16> bundleResourceFiles;
 };
