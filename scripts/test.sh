@@ -19,3 +19,4 @@ ctest --test-dir "$root/build-asan" --output-on-failure -j"$jobs"
 
 echo "== fuzzing the resource-file reader and ReadConfig, the image importer, the window descriptions and the plug-in driven by a host (15 s each: the seed corpus, then mutations; clang, libFuzzer)"
 "$root/scripts/fuzz.sh" 15
+echo "== all builds, tests and fuzz runs passed in $((SECONDS / 60)) min $((SECONDS % 60)) s"
