@@ -224,10 +224,11 @@ int RenderInSegments(const RenderJob& job, const RenderSettings& settings, const
     if (!VideoWriter::Check(spec, error)) return Fail(error);
     std::error_code ec;
     if (job.demo) fs::create_directories(fs::path(job.output).parent_path(), ec);
+    // Ctrl-C from here on removes the folder of the pieces: it is caught before the folder exists.
+    CatchInterrupts();
     PiecesFolder folder{PartialNameFor(job.output) + "-pieces"};
     if (!fs::create_directory(folder.path, ec))
         return Fail("cannot write beside " + job.output + ": " + ec.message());
-    CatchInterrupts();
     std::string still = job.stillPath.empty() ? "" : folder.path + "/still.png";
     std::vector<std::string> pieces;
     std::vector<SegmentProcess> running;
