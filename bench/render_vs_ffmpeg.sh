@@ -4,7 +4,11 @@
 # median ratios of wall time and of CPU time (user + system) (umbrawash / ffmpeg; 1.0 or
 # less means rendering through the plug-in is no slower). FFmpeg takes its fastest path to
 # each encoder: YUV to ARGB and back for H.264, YUV to BGRA, the encoder's format, for FFV1. The
-# render runs in one process (--jobs 1); bench/segments.sh times it in several.
+# render runs in one process (--jobs 1); bench/segments.sh times it in several. Each codec's
+# second line splits the wall time into the start-up (a one-frame render: opening the input,
+# the plug-in and the encoder, the output's check) and the time of each further frame, which
+# tells a fixed cost from a per-frame one. Single runs on a shared machine vary by several per
+# cent: the fastest and slowest run of each command are printed too.
 #
 #   bench/render_vs_ffmpeg.sh [FRAMES] [RUNS]      defaults: 300 frames, 3 runs
 set -euo pipefail
@@ -29,7 +33,7 @@ times() { # runs the command, prints its wall time and CPU time in seconds
 median() { printf '%s\n' "$@" | sort -g | awk '{a[NR]=$1} END {print (NR % 2) ? a[(NR+1)/2] : (a[NR/2] + a[NR/2+1]) / 2}'; }
 
 compare() { # name, umbrawash args, ffmpeg filters and output args
-    local name=$1 ours=$2 theirs=$3 uw=() uc=() fw=() fc=() t
+    local name=$1 ours=$2 theirs=$3 uw=() uc=() fw=() fc=() u1=() f1=() t
     for ((i = 0; i < runs; i++)); do
         # shellcheck disable=SC2086
         read -ra t <<<"$(times "$umbrawash" render "$work/in.mp4" $ours --jobs 1 --quiet)"
@@ -37,11 +41,27 @@ compare() { # name, umbrawash args, ffmpeg filters and output args
         # shellcheck disable=SC2086
         read -ra t <<<"$(times ffmpeg -nostdin -v error -y -i "$work/in.mp4" $theirs)"
         fw+=("${t[0]}") fc+=("${t[1]}")
+        # shellcheck disable=SC2086
+        read -ra t <<<"$(times "$umbrawash" render "$work/in.mp4" $ours --jobs 1 --quiet --frames 1)"
+        u1+=("${t[0]}")
+        # shellcheck disable=SC2086
+        read -ra t <<<"$(times ffmpeg -nostdin -v error -y -i "$work/in.mp4" -frames:v 1 $theirs)"
+        f1+=("${t[0]}")
     done
     awk -v n="$name" -v uw="$(median "${uw[@]}")" -v fw="$(median "${fw[@]}")" -v uc="$(median "${uc[@]}")" \
-        -v fc="$(median "${fc[@]}")" -v k="$frames" 'BEGIN {
+        -v fc="$(median "${fc[@]}")" -v k="$frames" -v u1="$(median "${u1[@]}")" -v f1="$(median "${f1[@]}")" \
+        -v uall="${uw[*]}" -v fall="${fw[*]}" 'BEGIN {
         printf "%-6s wall: umbrawash %6.2f s, ffmpeg %6.2f s, ratio %.3f   CPU: %6.2f s, %6.2f s, ratio %.3f (%+.1f ms/frame)\n",
-               n, uw, fw, uw / fw, uc, fc, uc / fc, (uc - fc) * 1000 / k }'
+               n, uw, fw, uw / fw, uc, fc, uc / fc, (uc - fc) * 1000 / k
+        nu = split(uall, us, " "); split(fall, fs, " ")
+        umin = umax = us[1]; fmin = fmax = fs[1]
+        for (i = 2; i <= nu; i++) {
+            if (us[i] < umin) umin = us[i]; if (us[i] > umax) umax = us[i]
+            if (fs[i] < fmin) fmin = fs[i]; if (fs[i] > fmax) fmax = fs[i]
+        }
+        pu = (uw - u1) * 1000 / (k - 1); pf = (fw - f1) * 1000 / (k - 1)
+        printf "       start-up %.2f s, %.2f s; each further frame %.1f ms, %.1f ms, ratio %.3f; runs: %.2f-%.2f s, %.2f-%.2f s\n",
+               u1, f1, pu, pf, pu / pf, umin, umax, fmin, fmax }'
 }
 
 echo "$runs runs each, $frames frames of 1920x1080, medians"
