@@ -266,7 +266,7 @@ std::unique_ptr<hosts::video::AudioSource> OpenAudioFor(const RenderJob& job, co
     return audio;
 }
 
-// Loads the bundle and renders the plan's frames into the output of spec.
+// Loads the bundle and renders the plan's frames into the output the writer settings describe.
 int RenderFrames(const RenderJob& job, const OpenedClip& clip, const ClipPlan& plan,
                  hosts::video::OutputSpec spec, AudioUse audioUse) {
     using namespace hosts::video;

@@ -21,7 +21,7 @@
  *    process ends: the plug-in keeps process-wide state, and the toolbox finds the bundle (its
  *    window descriptions in Contents/Resources) through the loaded library.
  * 3. Before its first call it opens every resource file of the bundle, Contents/Resources/
- *    *.rsrc, with FSpOpenResFile(&spec, fsRdPerm) and leaves them open: that puts them in the
+ *    *.rsrc, with FSpOpenResFile(&file, fsRdPerm) and leaves them open: that puts them in the
  *    resource chain, where the plug-in finds its string lists. Without them every label, button
  *    title and group the plug-in describes itself with comes back empty. The FSSpec of a path
  *    comes from toolbox::FSSpecFromPath (toolbox/Files.h, C++); from C, make the folder

@@ -98,8 +98,8 @@ static int OpenBundleResources(const char* bundle) {
         Str255 name;
         name[0] = (UInt8)n;
         memcpy(name + 1, entry->d_name, n);
-        FSSpec spec;
-        opened += FSMakeFSSpec(vRefNum, dirID, name, &spec) == noErr && FSpOpenResFile(&spec, fsRdPerm) != -1;
+        FSSpec file;
+        opened += FSMakeFSSpec(vRefNum, dirID, name, &file) == noErr && FSpOpenResFile(&file, fsRdPerm) != -1;
     }
     closedir(dir);
     return chdir(here) == 0 && opened > 0;

@@ -186,28 +186,26 @@ def check_project(r, project, params):
     return problems
 
 
+def check_editors(r, source, frei0r):
+    params = filter_params(r)
+    for what, problems in (
+            ("Kdenlive's effect file", lambda: check_kdenlive(r, os.path.join(frei0r, "kdenlive",
+                                                                             "frei0r_umbrawash.xml"), params)),
+            ("Shotcut's filter folder", lambda: check_shotcut(r, os.path.join(frei0r, "shotcut"), params)),
+            ("a keyframed Kdenlive project through melt",
+             lambda: check_project(r, os.path.join(source, "tests", "hosts", "editors", "keyframed.kdenlive"),
+                                   params))):
+        found = problems()
+        print(("FAIL %s: %s" % (what, "; ".join(found))) if found else "ok   " + what)
+        r.failures += bool(found)
+
+
 def main():
     source, build = (os.path.abspath(a) for a in sys.argv[1:3])
     r = Run(build, "--sanitized" in sys.argv[3:])
     frei0r = os.path.join(source, "hosts", "frei0r")
-    try:
-        params = filter_params(r)
-        for what, problems in (
-                ("Kdenlive's effect file", lambda: check_kdenlive(r, os.path.join(frei0r, "kdenlive",
-                                                                                 "frei0r_umbrawash.xml"), params)),
-                ("Shotcut's filter folder", lambda: check_shotcut(r, os.path.join(frei0r, "shotcut"), params)),
-                ("a keyframed Kdenlive project through melt",
-                 lambda: check_project(r, os.path.join(source, "tests", "hosts", "editors", "keyframed.kdenlive"),
-                                       params))):
-            found = problems()
-            print(("FAIL %s: %s" % (what, "; ".join(found))) if found else "ok   " + what)
-            r.failures += bool(found)
-    except Exception as e:  # a host that fails or a file that does not parse
-        print("FAIL", e)
-        r.failures += 1
-    finally:
-        r.cleanup()
-    return 1 if r.failures else 0
+    # Any exception: a host that fails or a file that does not parse.
+    return r.conclude(lambda: check_editors(r, source, frei0r), errors=Exception)
 
 
 if __name__ == "__main__":

@@ -66,6 +66,20 @@ class Run:
     def cleanup(self):
         shutil.rmtree(self.tmp, ignore_errors=True)
 
+    def conclude(self, body, errors=(RuntimeError, subprocess.TimeoutExpired)):
+        """Runs body, counts an error it raises as a failure and removes the run's folder. Returns
+        the exit status: what body returned when that is not None, else 1 after failures, else 0."""
+        try:
+            status = body()
+            if status is not None:
+                return status
+        except errors as e:
+            print("FAIL", e)
+            self.failures += 1
+        finally:
+            self.cleanup()
+        return 1 if self.failures else 0
+
     def decode(self, video):
         raw = self.path(os.path.basename(video) + ".rgba")
         self.run(["ffmpeg", "-v", "error", "-y", "-i", video, "-f", "rawvideo", "-pix_fmt", "rgba", raw])
@@ -94,73 +108,70 @@ def params(red, green, blue, rect, saved="n"):
     return "|".join(["%g" % (red / 100), "%g" % (green / 100), "%g" % (blue / 100)] + ["%g" % v for v in rect] + [saved])
 
 
+def check_hosts(r, build):
+    rng = random.Random(11)
+    source = bytes(rng.getrandbits(8) for _ in range(WIDTH * HEIGHT * 4 * FRAMES))
+    with open(r.path("in.rgba"), "wb") as f:
+        f.write(source)
+    r.run(["ffmpeg", "-v", "error", "-y", "-f", "rawvideo", "-pix_fmt", "rgba", "-s", "%dx%d" % (WIDTH, HEIGHT),
+           "-r", "25", "-i", r.path("in.rgba"), "-c:v", "ffv1", "-pix_fmt", "bgra", r.path("in.nut")])
+    want = expected(build, source, SAVED["red"], SAVED["green"], SAVED["blue"], SAVED["rect"])
+
+    umbrawash = os.path.join(build, "umbrawash")
+    r.run([umbrawash, "settings", "set", "--red", "30", "--green", "50", "--blue", "100",
+           "--rect", ",".join("%g" % v for v in SAVED["rect"])])
+    r.run([umbrawash, "render", r.path("in.nut"), r.path("render.nut"), "--lossless", "--quiet"])
+    rendered = r.decode(r.path("render.nut"))
+    r.check("umbrawash render matches the formula", rendered, want)
+
+    graph = "frei0r=filter_name=umbrawash:filter_params="
+    r.check("ffmpeg with the parameters", r.ffmpeg("explicit", graph + params(**SAVED)), rendered)
+    r.check("ffmpeg with the saved settings",
+            r.ffmpeg("saved", graph + params(0, 0, 0, (0, 0, 1, 1), saved="y")), rendered)
+
+    other = dict(red=0, green=100, blue=40, rect=(0.0, 0.5, 0.5, 1.0))
+    both = r.ffmpeg("two", "[0]split[a][b];[a]%s[x];[b]%s[y];[x][y]vstack" % (graph + params(**SAVED),
+                                                                              graph + params(**other)), True)
+    frame_size = WIDTH * HEIGHT * 4
+    top = b"".join(both[2 * f * frame_size:(2 * f + 1) * frame_size] for f in range(FRAMES))
+    bottom = b"".join(both[(2 * f + 1) * frame_size:(2 * f + 2) * frame_size] for f in range(FRAMES))
+    r.check("two instances in one graph: the first", top, want)
+    r.check("two instances in one graph: the second", bottom, expected(build, source, **other))
+
+    # melt: a profile of the clip's size (melt 7.12 crashes on a profile without a
+    # description or with an unreduced aspect ratio),
+    # parameters by name, RGBA kept end to end, two frame threads. melt leaves out the
+    # clip's last frame.
+    g = math.gcd(WIDTH, HEIGHT)
+    with open(r.path("profile"), "w") as f:
+        f.write("description=test clip\nwidth=%d\nheight=%d\nprogressive=1\nsample_aspect_num=1\nsample_aspect_den=1\n"
+                "display_aspect_num=%d\ndisplay_aspect_den=%d\nframe_rate_num=25\nframe_rate_den=1\n"
+                "colorspace=709\n" % (WIDTH, HEIGHT, WIDTH // g, HEIGHT // g))
+    left, top_, right, bottom_ = SAVED["rect"]
+    r.run(["melt", "-quiet", "-profile", r.path("profile"), r.path("in.nut"), "-filter", "frei0r.umbrawash",
+           "Red amount=0.3", "Green amount=0.5", "Blue amount=1", "Left=%g" % left, "Top=%g" % top_,
+           "Right=%g" % right, "Bottom=%g" % bottom_,
+           "-consumer", "avformat:" + r.path("melt.nut"), "vcodec=ffv1", "pix_fmt=bgra",
+           "mlt_image_format=rgba", "an=1", "real_time=-2"])
+    r.check("melt with parameters by name", r.decode(r.path("melt.nut")), rendered, FRAMES - 1)
+
+    # GStreamer: the raw frames through frei0r-filter-umbrawash, parameters as properties.
+    for name, properties in (("explicit", ["red-amount=0.3", "green-amount=0.5", "blue-amount=1",
+                                           "left=%g" % left, "top=%g" % top_, "right=%g" % right,
+                                           "bottom=%g" % bottom_]),
+                             ("saved", ["red-amount=0", "use-saved-settings=true"])):
+        out = r.path("gst-%s.rgba" % name)
+        r.run(["gst-launch-1.0", "-q", "filesrc", "location=" + r.path("in.rgba"), "!", "rawvideoparse",
+               "format=rgba", "width=%d" % WIDTH, "height=%d" % HEIGHT, "framerate=25/1", "!",
+               "frei0r-filter-umbrawash"] + properties + ["!", "filesink", "location=" + out])
+        with open(out, "rb") as f:
+            r.check("gst-launch-1.0 with the %s settings" % name, f.read(), rendered)
+
+
 def main():
     build = os.path.abspath(sys.argv[1])
     r = Run(build, "--sanitized" in sys.argv[2:])
-    try:
-        rng = random.Random(11)
-        source = bytes(rng.getrandbits(8) for _ in range(WIDTH * HEIGHT * 4 * FRAMES))
-        with open(r.path("in.rgba"), "wb") as f:
-            f.write(source)
-        r.run(["ffmpeg", "-v", "error", "-y", "-f", "rawvideo", "-pix_fmt", "rgba", "-s", "%dx%d" % (WIDTH, HEIGHT),
-               "-r", "25", "-i", r.path("in.rgba"), "-c:v", "ffv1", "-pix_fmt", "bgra", r.path("in.nut")])
-        want = expected(build, source, SAVED["red"], SAVED["green"], SAVED["blue"], SAVED["rect"])
-
-        umbrawash = os.path.join(build, "umbrawash")
-        r.run([umbrawash, "settings", "set", "--red", "30", "--green", "50", "--blue", "100",
-               "--rect", ",".join("%g" % v for v in SAVED["rect"])])
-        r.run([umbrawash, "render", r.path("in.nut"), r.path("render.nut"), "--lossless", "--quiet"])
-        rendered = r.decode(r.path("render.nut"))
-        r.check("umbrawash render matches the formula", rendered, want)
-
-        graph = "frei0r=filter_name=umbrawash:filter_params="
-        r.check("ffmpeg with the parameters", r.ffmpeg("explicit", graph + params(**SAVED)), rendered)
-        r.check("ffmpeg with the saved settings",
-                r.ffmpeg("saved", graph + params(0, 0, 0, (0, 0, 1, 1), saved="y")), rendered)
-
-        other = dict(red=0, green=100, blue=40, rect=(0.0, 0.5, 0.5, 1.0))
-        both = r.ffmpeg("two", "[0]split[a][b];[a]%s[x];[b]%s[y];[x][y]vstack" % (graph + params(**SAVED),
-                                                                                  graph + params(**other)), True)
-        frame_size = WIDTH * HEIGHT * 4
-        top = b"".join(both[2 * f * frame_size:(2 * f + 1) * frame_size] for f in range(FRAMES))
-        bottom = b"".join(both[(2 * f + 1) * frame_size:(2 * f + 2) * frame_size] for f in range(FRAMES))
-        r.check("two instances in one graph: the first", top, want)
-        r.check("two instances in one graph: the second", bottom, expected(build, source, **other))
-
-        # melt: a profile of the clip's size (melt 7.12 crashes on a profile without a
-        # description or with an unreduced aspect ratio),
-        # parameters by name, RGBA kept end to end, two frame threads. melt leaves out the
-        # clip's last frame.
-        g = math.gcd(WIDTH, HEIGHT)
-        with open(r.path("profile"), "w") as f:
-            f.write("description=test clip\nwidth=%d\nheight=%d\nprogressive=1\nsample_aspect_num=1\nsample_aspect_den=1\n"
-                    "display_aspect_num=%d\ndisplay_aspect_den=%d\nframe_rate_num=25\nframe_rate_den=1\n"
-                    "colorspace=709\n" % (WIDTH, HEIGHT, WIDTH // g, HEIGHT // g))
-        left, top_, right, bottom_ = SAVED["rect"]
-        r.run(["melt", "-quiet", "-profile", r.path("profile"), r.path("in.nut"), "-filter", "frei0r.umbrawash",
-               "Red amount=0.3", "Green amount=0.5", "Blue amount=1", "Left=%g" % left, "Top=%g" % top_,
-               "Right=%g" % right, "Bottom=%g" % bottom_,
-               "-consumer", "avformat:" + r.path("melt.nut"), "vcodec=ffv1", "pix_fmt=bgra",
-               "mlt_image_format=rgba", "an=1", "real_time=-2"])
-        r.check("melt with parameters by name", r.decode(r.path("melt.nut")), rendered, FRAMES - 1)
-
-        # GStreamer: the raw frames through frei0r-filter-umbrawash, parameters as properties.
-        for name, properties in (("explicit", ["red-amount=0.3", "green-amount=0.5", "blue-amount=1",
-                                               "left=%g" % left, "top=%g" % top_, "right=%g" % right,
-                                               "bottom=%g" % bottom_]),
-                                 ("saved", ["red-amount=0", "use-saved-settings=true"])):
-            out = r.path("gst-%s.rgba" % name)
-            r.run(["gst-launch-1.0", "-q", "filesrc", "location=" + r.path("in.rgba"), "!", "rawvideoparse",
-                   "format=rgba", "width=%d" % WIDTH, "height=%d" % HEIGHT, "framerate=25/1", "!",
-                   "frei0r-filter-umbrawash"] + properties + ["!", "filesink", "location=" + out])
-            with open(out, "rb") as f:
-                r.check("gst-launch-1.0 with the %s settings" % name, f.read(), rendered)
-    except (RuntimeError, subprocess.TimeoutExpired) as e:
-        print("FAIL", e)
-        r.failures += 1
-    finally:
-        r.cleanup()
-    return 1 if r.failures else 0
+    return r.conclude(lambda: check_hosts(r, build))
 
 
 if __name__ == "__main__":

@@ -150,17 +150,8 @@ def main():
     mode = sys.argv[1]
     source, build = (os.path.abspath(a) for a in sys.argv[2:4])
     r = Run(build, "--sanitized" in sys.argv[4:])
-    try:
-        result = {"layout": lambda: test_layout(r, build), "deb": lambda: test_deb(r, build),
-                  "manual": lambda: test_manual(r, source, build)}[mode]()
-        if result == SKIP:
-            return SKIP
-    except (RuntimeError, subprocess.TimeoutExpired) as e:
-        print("FAIL", e)
-        r.failures += 1
-    finally:
-        r.cleanup()
-    return 1 if r.failures else 0
+    return r.conclude({"layout": lambda: test_layout(r, build), "deb": lambda: test_deb(r, build),
+                       "manual": lambda: test_manual(r, source, build)}[mode])
 
 
 if __name__ == "__main__":
